@@ -1,0 +1,24 @@
+// The windows-1251 code page: the 8-bit text of the INI files, the pages, ZIP entry names and
+// MD5 inputs. Inside the program text is UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kx {
+
+// Converts windows-1251 bytes to UTF-8. Every byte has a form, so all 256 bytes round-trip
+// (0x98, unassigned in the code page, maps to U+0098).
+[[nodiscard]] std::string Utf8FromCp1251(std::string_view bytes);
+
+// Converts UTF-8 to windows-1251 bytes. A character without a windows-1251 form, and every byte
+// of a malformed UTF-8 sequence, becomes "?".
+[[nodiscard]] std::string Cp1251FromUtf8(std::string_view utf8);
+
+// Upper-case of one windows-1251 byte for case-insensitive comparison (ASCII and Cyrillic).
+[[nodiscard]] unsigned char Cp1251ToUpper(unsigned char c);
+
+// Case-insensitive equality of two windows-1251 byte strings.
+[[nodiscard]] bool Cp1251EqualsIgnoreCase(std::string_view a, std::string_view b);
+
+}  // namespace kx

@@ -1,0 +1,226 @@
+#include "common/ini_file.h"
+
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <sstream>
+#include <system_error>
+
+#include "common/atomic_file.h"
+#include "common/cp1251.h"
+
+namespace kx {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string_view Unquote(std::string_view text) {
+  if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+      text.back() == text.front()) {
+    return text.substr(1, text.size() - 2);
+  }
+  return text;
+}
+
+// The section name of a header line "[name]", or nullopt for other lines.
+std::optional<std::string_view> SectionNameOf(std::string_view line) {
+  line = Trim(line);
+  if (line.empty() || line.front() != '[') return std::nullopt;
+  const size_t close = line.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(line.substr(1, close - 1));
+}
+
+// The key of a "key=value" line, or nullopt for lines without "=".
+std::optional<std::string_view> KeyOf(std::string_view line) {
+  const size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return std::nullopt;
+  return Trim(line.substr(0, equals));
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::optional<int> ParseIniInteger(std::string_view text) {
+  text = Trim(text);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  unsigned base = 10;
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    base = 16;
+    text.remove_prefix(2);
+  } else if (text.starts_with("$")) {
+    base = 16;
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  const uint64_t limit = base == 16 ? 0xFFFFFFFFull : 0x80000000ull;
+  uint64_t value = 0;
+  for (char c : text) {
+    const int digit = HexDigit(c);
+    if (digit < 0 || static_cast<unsigned>(digit) >= base) return std::nullopt;
+    value = value * base + static_cast<unsigned>(digit);
+    if (value > limit) return std::nullopt;
+  }
+  if (base == 10 && !negative && value > 0x7FFFFFFFull) return std::nullopt;
+  // Hexadecimal text is a 32-bit pattern; decimal text is checked against the signed range above.
+  const auto bits = static_cast<uint32_t>(value);
+  const auto magnitude = static_cast<int64_t>(base == 16 ? static_cast<int32_t>(bits) : value);
+  return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+IniFile IniFile::FromBytes(std::string bytes) {
+  IniFile file;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    const size_t stop = bytes.find_first_of("\r\n", start);
+    if (stop == std::string::npos) {
+      file.lines_.push_back({bytes.substr(start), ""});
+      break;
+    }
+    const size_t endLength = bytes.compare(stop, 2, "\r\n") == 0 ? 2 : 1;
+    file.lines_.push_back({bytes.substr(start, stop - start), bytes.substr(stop, endLength)});
+    start = stop + endLength;
+  }
+  return file;
+}
+
+IniFile IniFile::Load(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return IniFile();
+    throw std::system_error(errno, std::generic_category(), "cannot open " + path.string());
+  }
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad())
+    throw std::system_error(errno, std::generic_category(), "cannot read " + path.string());
+  return FromBytes(std::move(bytes).str());
+}
+
+std::optional<IniFile::SectionSpan> IniFile::FindSection(std::string_view section1251) const {
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const auto name = SectionNameOf(lines_[i].text);
+    if (!name || !Cp1251EqualsIgnoreCase(*name, section1251)) continue;
+    size_t end = i + 1;
+    while (end < lines_.size() && !SectionNameOf(lines_[end].text)) ++end;
+    return SectionSpan{i, end};
+  }
+  return std::nullopt;
+}
+
+std::optional<size_t> IniFile::FindKey(const SectionSpan& span, std::string_view key1251) const {
+  for (size_t i = span.header + 1; i < span.end; ++i) {
+    const auto key = KeyOf(lines_[i].text);
+    if (key && Cp1251EqualsIgnoreCase(*key, key1251)) return i;
+  }
+  return std::nullopt;
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key,
+                                std::string_view fallback) const {
+  const auto span = FindSection(Cp1251FromUtf8(section));
+  if (!span) return std::string(fallback);
+  const auto line = FindKey(*span, Cp1251FromUtf8(key));
+  if (!line) return std::string(fallback);
+  const std::string_view text = lines_[*line].text;
+  std::string_view value = Unquote(Trim(text.substr(text.find('=') + 1)));
+  return Utf8FromCp1251(value.substr(0, kIniMaxValueLength));
+}
+
+int IniFile::ReadInteger(std::string_view section, std::string_view key, int fallback) const {
+  if (!KeyExists(section, key)) return fallback;
+  return ParseIniInteger(Cp1251FromUtf8(ReadString(section, key, ""))).value_or(fallback);
+}
+
+bool IniFile::SectionExists(std::string_view section) const {
+  return FindSection(Cp1251FromUtf8(section)).has_value();
+}
+
+bool IniFile::KeyExists(std::string_view section, std::string_view key) const {
+  const auto span = FindSection(Cp1251FromUtf8(section));
+  return span && FindKey(*span, Cp1251FromUtf8(key)).has_value();
+}
+
+std::string_view IniFile::NewLineEnd() const {
+  for (const Line& line : lines_) {
+    if (!line.end.empty()) return line.end;
+  }
+  return "\r\n";
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  const std::string section1251 = Cp1251FromUtf8(section);
+  const std::string key1251 = Cp1251FromUtf8(key);
+  const std::string value1251 = Cp1251FromUtf8(value);
+  const std::string end(NewLineEnd());
+  const auto span = FindSection(section1251);
+  if (!span) {
+    if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = end;
+    lines_.push_back({"[" + section1251 + "]", end});
+    lines_.push_back({key1251 + "=" + value1251, end});
+    return;
+  }
+  if (const auto line = FindKey(*span, key1251)) {
+    std::string& text = lines_[*line].text;
+    text = text.substr(0, text.find('=') + 1) + value1251;
+    return;
+  }
+  size_t insertAt = span->end;
+  while (insertAt > span->header + 1 && Trim(lines_[insertAt - 1].text).empty()) --insertAt;
+  if (lines_[insertAt - 1].end.empty()) lines_[insertAt - 1].end = end;
+  lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(insertAt),
+                {key1251 + "=" + value1251, end});
+}
+
+void IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::EraseKey(std::string_view section, std::string_view key) {
+  const auto span = FindSection(Cp1251FromUtf8(section));
+  if (!span) return;
+  if (const auto line = FindKey(*span, Cp1251FromUtf8(key))) {
+    lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*line));
+  }
+}
+
+void IniFile::EraseSection(std::string_view section) {
+  const auto span = FindSection(Cp1251FromUtf8(section));
+  if (!span) return;
+  lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(span->header),
+               lines_.begin() + static_cast<ptrdiff_t>(span->end));
+}
+
+std::string IniFile::Bytes() const {
+  std::string bytes;
+  for (const Line& line : lines_) {
+    bytes += line.text;
+    bytes += line.end;
+  }
+  return bytes;
+}
+
+void IniFile::Save(const std::filesystem::path& path) const {
+  ReplaceFileAtomically(path, Bytes());
+}
+
+}  // namespace kx

@@ -1,0 +1,80 @@
+// INI files in the Windows private-profile format, the store of the service's settings, accounts
+// and vehicle list.
+//
+// Semantics: section and key names match without regard to letter case and the first match wins;
+// values are trimmed and lose one pair of surrounding quotes; text values are cut to 2047
+// characters; integers are decimal, or hexadecimal after "0x" or "$", and anything else reads as
+// the default. The file holds windows-1251 bytes; this interface speaks UTF-8.
+//
+// Changes are made to the bytes in memory and keep every byte of the file that they do not touch;
+// Save() then replaces the file atomically, so a reader (or a crash) sees the old file or the new
+// one, never a mix. A caller that changes several keys saves once, and all changes land together.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kx {
+
+// Longest text value a read returns.
+inline constexpr size_t kIniMaxValueLength = 2047;
+
+// Reads an integer the way the private-profile readers do: optional sign, then decimal digits or
+// "0x"/"0X"/"$" and hexadecimal digits, nothing else. Hexadecimal values up to 0xFFFFFFFF wrap
+// into the signed range. Empty, malformed or out-of-range text gives std::nullopt.
+[[nodiscard]] std::optional<int> ParseIniInteger(std::string_view text);
+
+class IniFile {
+ public:
+  IniFile() = default;
+
+  // Parses file bytes (windows-1251).
+  [[nodiscard]] static IniFile FromBytes(std::string bytes);
+  // Reads the file; a missing file gives an empty one. Other read errors throw.
+  [[nodiscard]] static IniFile Load(const std::filesystem::path& path);
+
+  [[nodiscard]] std::string ReadString(std::string_view section, std::string_view key,
+                                       std::string_view fallback) const;
+  [[nodiscard]] int ReadInteger(std::string_view section, std::string_view key, int fallback) const;
+  [[nodiscard]] bool SectionExists(std::string_view section) const;
+  [[nodiscard]] bool KeyExists(std::string_view section, std::string_view key) const;
+
+  // Sets a value: the first matching key line is rewritten in place (its key spelling and line
+  // end kept); a new key goes after the last non-blank line of the section; a new section goes
+  // at the end of the file.
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  void WriteInteger(std::string_view section, std::string_view key, int value);
+  // Removes the first matching key line; nothing when absent.
+  void EraseKey(std::string_view section, std::string_view key);
+  // Removes the first matching section with all its lines; nothing when absent.
+  void EraseSection(std::string_view section);
+
+  [[nodiscard]] std::string Bytes() const;
+  // Replaces the file atomically with Bytes() (see atomic_file.h). Throws on failure, leaving
+  // the old file as it was.
+  void Save(const std::filesystem::path& path) const;
+
+ private:
+  struct Line {
+    std::string text;  // without its terminator
+    std::string end;   // "\r\n", "\n", "\r" or empty for a last line without one
+  };
+  // Positions of one section: its header line and the line after its last line.
+  struct SectionSpan {
+    size_t header;
+    size_t end;
+  };
+
+  [[nodiscard]] std::optional<SectionSpan> FindSection(std::string_view section1251) const;
+  [[nodiscard]] std::optional<size_t> FindKey(const SectionSpan& span,
+                                              std::string_view key1251) const;
+  [[nodiscard]] std::string_view NewLineEnd() const;
+
+  std::vector<Line> lines_;
+};
+
+}  // namespace kx

@@ -1,0 +1,38 @@
+// Limits and time-outs of the HTTP server, in one place, each with its reason.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+
+namespace kx::web {
+
+// Request line and headers together. The pages send short requests; 16 KiB leaves room for
+// long cookies and referrers while keeping a slow or hostile client from filling memory.
+// A request over it gets 431 and the connection closes.
+inline constexpr size_t kMaxHeaderBytes = 16 * 1024;
+
+// Request body. The largest legitimate body is the sign-in form (login of 20 and password of 30
+// characters, URL-encoded); 64 KiB is far above it. A request over it gets 413 and the
+// connection closes.
+inline constexpr size_t kMaxBodyBytes = 64 * 1024;
+
+// Time a client may take to send one whole request once it has begun, so that a slow client
+// cannot hold a connection thread for ever.
+inline constexpr std::chrono::seconds kRequestReadTimeout{30};
+
+// Time an idle keep-alive connection is kept open waiting for its next request.
+inline constexpr std::chrono::seconds kKeepAliveIdleTimeout{60};
+
+// Idle time after which a session ends (6 minutes without a request).
+inline constexpr std::chrono::milliseconds kSessionTimeout{360000};
+
+// How often the session sweep looks for idle sessions.
+inline constexpr std::chrono::seconds kSessionSweepInterval{1};
+
+// Length of a session id; ids are drawn from [A-Za-z0-9].
+inline constexpr size_t kSessionIdLength = 15;
+
+// Name of the session cookie.
+inline constexpr char kSessionCookieName[] = "IDHTTPSESSIONID";
+
+}  // namespace kx::web

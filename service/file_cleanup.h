@@ -1,0 +1,20 @@
+// Removal of the generated map files (.kml, .kmz) once they are older than their time to live.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+
+namespace kx {
+
+// One sweep over the folder: every regular file whose extension begins with "km" (any letter
+// case) is made writable, and deleted when its last write is more than `timeToLive` before `now`.
+// A file exactly at the limit stays. Errors for one file (it vanished, it cannot be deleted) are
+// ignored and the sweep goes on; a missing folder is no error.
+void DeleteOldFiles(
+    const std::filesystem::path& folder, std::chrono::hours timeToLive,
+    std::filesystem::file_time_type now = std::filesystem::file_time_type::clock::now());
+
+// Whether a directory entry name is one of the generated map files the sweep considers.
+[[nodiscard]] bool IsGeneratedMapFileName(const std::filesystem::path& name);
+
+}  // namespace kx

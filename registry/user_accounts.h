@@ -14,6 +14,9 @@ inline constexpr int kRightsUser = 0;
 inline constexpr int kRightsModerator = 1;
 inline constexpr int kRightsAdministrator = 2;
 
+// The account that signs visitors in without a password when it exists.
+inline constexpr char kGuestLogin[] = "guest";
+
 // "Пользователь", "Модератор", "Администратор" for 0, 1, 2; empty for any other value.
 [[nodiscard]] std::string RightsDescription(int rights);
 

@@ -1,0 +1,18 @@
+// Expansion of the built-in page templates for one request.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "pages/page_template.h"
+#include "registry/service_state.h"
+
+namespace kx {
+
+// The page as windows-1251 bytes. Reads the session list, display settings, accounts and vehicle
+// registry inside the main-thread gate; never fails (what a tag cannot compute yields nothing).
+[[nodiscard]] std::string ExpandTemplate(const ServiceState& state, PageTemplate page,
+                                         std::string_view sessionId, std::string_view errorText,
+                                         bool checkBoxMode, std::string_view title);
+
+}  // namespace kx

@@ -1,0 +1,54 @@
+#include "service/command_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+
+#include "common/ini_file.h"
+
+namespace kx {
+namespace {
+
+constexpr char kUsage[] = "usage: KXWebServer [--folder DIR] [/INSTALL | /UNINSTALL] [/SILENT]";
+
+// The switch name of "/X" or "-X" in upper case, or empty for other arguments.
+std::string SwitchName(const std::string& argument) {
+  if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return "";
+  std::string name = argument.substr(1);
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return name;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  CommandLine line;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const bool hasValue = i + 1 < arguments.size();
+    if (argument == "--folder" && hasValue) {
+      line.folder = arguments[++i];
+      continue;
+    }
+    if (argument == "--session-timeout-ms" && hasValue) {
+      const auto value = ParseIniInteger(arguments[++i]);
+      if (!value || *value < 1) throw std::invalid_argument(kUsage);
+      line.sessionTimeout = std::chrono::milliseconds(*value);
+      continue;
+    }
+    const std::string name = SwitchName(argument);
+    if (name == "INSTALL") {
+      line.action = ServiceAction::Install;
+    } else if (name == "UNINSTALL") {
+      line.action = ServiceAction::Uninstall;
+    } else if (name == "SILENT") {
+      line.silent = true;
+    } else {
+      throw std::invalid_argument(kUsage);
+    }
+  }
+  return line;
+}
+
+}  // namespace kx

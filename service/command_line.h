@@ -1,0 +1,26 @@
+// The service executable's command line.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kx {
+
+enum class ServiceAction { Run, Install, Uninstall };
+
+struct CommandLine {
+  ServiceAction action = ServiceAction::Run;
+  bool silent = false;
+  std::optional<std::filesystem::path> folder;  // --folder DIR
+  // --session-timeout-ms N: for tests only, so that session expiry can be seen in seconds.
+  std::optional<std::chrono::milliseconds> sessionTimeout;
+};
+
+// Switches are INSTALL, UNINSTALL and SILENT after "/" or "-", in any letter case. Throws
+// std::invalid_argument with a usage text on anything else.
+[[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+}  // namespace kx

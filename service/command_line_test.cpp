@@ -1,0 +1,27 @@
+#include "service/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace kx {
+namespace {
+
+TEST(CommandLine, SwitchesInAnyCaseAfterSlashOrHyphen) {
+  EXPECT_EQ(ParseCommandLine({}).action, ServiceAction::Run);
+  EXPECT_EQ(ParseCommandLine({"/install"}).action, ServiceAction::Install);
+  EXPECT_EQ(ParseCommandLine({"-UnInstall"}).action, ServiceAction::Uninstall);
+  const CommandLine line = ParseCommandLine({"/INSTALL", "-silent", "--folder", "/srv/kx"});
+  EXPECT_TRUE(line.silent);
+  EXPECT_EQ(line.folder, std::filesystem::path("/srv/kx"));
+  EXPECT_EQ(ParseCommandLine({"--session-timeout-ms", "1500"}).sessionTimeout,
+            std::chrono::milliseconds(1500));
+}
+
+TEST(CommandLine, AnythingElseIsAUsageError) {
+  EXPECT_THROW((void)ParseCommandLine({"/start"}), std::invalid_argument);
+  EXPECT_THROW((void)ParseCommandLine({"--folder"}), std::invalid_argument);
+  EXPECT_THROW((void)ParseCommandLine({"--session-timeout-ms", "0"}), std::invalid_argument);
+  EXPECT_THROW((void)ParseCommandLine({"install"}), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,87 @@
+// Linux: the service is a systemd unit named after the service; the unit folder can be moved
+// with KX_SYSTEMD_UNIT_DIR (for tests and packaging).
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+#include "service/kx_web_service.h"
+#include "service/service_host.h"
+
+namespace kx {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kDefaultUnitFolder[] = "/etc/systemd/system";
+
+fs::path UnitFolder() {
+  const char* overridden = std::getenv("KX_SYSTEMD_UNIT_DIR");
+  return overridden != nullptr && *overridden != '\0' ? fs::path(overridden)
+                                                      : fs::path(kDefaultUnitFolder);
+}
+
+fs::path UnitFile() {
+  return UnitFolder() / (std::string(kServiceName) + ".service");
+}
+
+bool UsesSystemFolder() {
+  return UnitFolder() == fs::path(kDefaultUnitFolder);
+}
+
+// systemctl is asked to take the change only for the system's own unit folder.
+void TellSystemd(const std::string& arguments) {
+  if (!UsesSystemFolder()) return;
+  const std::string command = "systemctl " + arguments + " >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) {
+    throw std::runtime_error("systemctl " + arguments + " failed");
+  }
+}
+
+std::string UnitText(const fs::path& executable) {
+  return std::string("[Unit]\n") + "Description=" + kServiceDisplayName + ": " +
+         kServiceDescription + "\n" +
+         "Wants=network-online.target\n"
+         "After=network-online.target\n\n"
+         "[Service]\n"
+         "Type=simple\n"
+         "ExecStart=\"" +
+         executable.string() + "\"\n" +
+         "Restart=on-failure\n"
+         "RestartSec=5\n\n"
+         "[Install]\n"
+         "WantedBy=multi-user.target\n";
+}
+
+}  // namespace
+
+fs::path GetServiceFolder() {
+  std::error_code error;
+  const fs::path executable = fs::read_symlink("/proc/self/exe", error);
+  if (error) return {};
+  return executable.parent_path();
+}
+
+std::string InstallService(const fs::path& executable) {
+  const fs::path unit = UnitFile();
+  std::ofstream file(unit, std::ios::trunc);
+  file << UnitText(executable);
+  file.close();
+  if (!file) throw std::runtime_error("cannot write " + unit.string());
+  TellSystemd("daemon-reload");
+  TellSystemd(std::string("enable ") + kServiceName);
+  return std::string("Service ") + kServiceName + " installed (" + unit.string() + ")";
+}
+
+std::string UninstallService() {
+  const fs::path unit = UnitFile();
+  if (!fs::exists(unit)) throw std::runtime_error(std::string(kServiceName) + " is not installed");
+  TellSystemd(std::string("disable ") + kServiceName);
+  std::error_code error;
+  if (!fs::remove(unit, error)) throw std::runtime_error("cannot remove " + unit.string());
+  TellSystemd("daemon-reload");
+  return std::string("Service ") + kServiceName + " uninstalled";
+}
+
+}  // namespace kx

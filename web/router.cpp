@@ -1,0 +1,87 @@
+#include "web/router.h"
+
+#include <algorithm>
+
+#include "common/main_thread_gate.h"
+#include "pages/template_engine.h"
+#include "web/path_handlers.h"
+
+namespace kx {
+namespace {
+
+// Paths whose handlers run for a caller without a session: the sign-in itself, the images the
+// sign-in page shows, the archives the map fetches, and the two reload requests.
+bool RunsWithoutSession(int pathIndex) {
+  constexpr int kOpenPaths[] = {0, 6, 8, 21, 22};
+  return std::find(std::begin(kOpenPaths), std::end(kOpenPaths), pathIndex) != std::end(kOpenPaths);
+}
+
+constexpr char kGuestSignInForm[] = "kx_login=guest&password=";
+
+// Looks the caller's session up and applies the guest fallback; runs inside the gate.
+void IdentifyCaller(ServiceState& state, web::HttpRequest& request, RequestContext& context) {
+  MainThreadSection gate;
+  context.sessionListed =
+      !context.sessionId.empty() && state.sessions.IndexOfSession(context.sessionId) >= 0;
+  if (context.sessionListed) {
+    context.login = state.sessions.SessionLogin(context.sessionId);
+    context.rights = state.sessions.SessionRights(context.sessionId);
+    return;
+  }
+  if (RunsWithoutSession(context.pathIndex)) return;
+  if (state.accounts.Find(kGuestLogin) != nullptr) {
+    context.pathIndex = kSignInPath;
+    request.formData = kGuestSignInForm;
+  } else {
+    context.pathIndex = -1;
+  }
+}
+
+// Unknown paths and callers who may not go on: the sign-in page with status 401.
+void DefaultReply(RequestScope& scope) {
+  scope.exchange.response.status = 401;
+  scope.context.title = "Авторизация";
+  scope.context.page = PageTemplate::InetXPageProducerLogin;
+}
+
+}  // namespace
+
+int FindPathIndex(std::string_view path) {
+  const auto it = std::find(PathTable.begin(), PathTable.end(), path);
+  return it == PathTable.end() ? -1 : static_cast<int>(it - PathTable.begin());
+}
+
+void IdHTTPServer1CommandGet(ServiceState& state, web::HttpExchange& exchange) {
+  web::HttpRequest& request = exchange.request;
+  exchange.response.status = 200;
+  RequestContext context;
+  context.sessionId = request.sessionId;
+  context.pathIndex = FindPathIndex(request.path);
+  context.host = request.host;
+  IdentifyCaller(state, request, context);
+  context.rightsText = RightsDescription(context.rights);
+
+  RequestScope scope{state, exchange, context};
+  const PathHandler handler = HandlerOfPath(context.pathIndex);
+  if (handler != nullptr) {
+    handler(scope);
+  } else {
+    DefaultReply(scope);
+  }
+  if (context.page) {
+    exchange.response.body = ExpandTemplate(state, *context.page, context.sessionId,
+                                            context.errorText, context.checkBoxMode, context.title);
+  }
+}
+
+void IdHTTPServer1SessionEnd(ServiceState& state, const std::string& sessionId) {
+  MainThreadSection gate;
+  state.sessions.RemoveSession(sessionId);
+}
+
+void ReplyText(RequestScope& scope, std::string_view text) {
+  scope.exchange.response.contentType = "text/plain";
+  scope.exchange.response.body = text;
+}
+
+}  // namespace kx

@@ -1,6 +1,7 @@
 // Expansion of the built-in page templates for one request.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,13 @@ namespace kx {
 [[nodiscard]] std::string ExpandTemplate(const ServiceState& state, PageTemplate page,
                                          std::string_view sessionId, std::string_view errorText,
                                          bool checkBoxMode, std::string_view title);
+
+// The line loop on the given lines, as UTF-8 text: a line that is exactly a known tag gives the
+// tag's value without a line break, any other line is copied followed by CR LF. Nested fragments
+// are the built-in ones. ExpandTemplate runs it on a built-in template and converts the result.
+[[nodiscard]] std::string ExpandLines(const ServiceState& state,
+                                      std::span<const std::string_view> lines,
+                                      std::string_view sessionId, std::string_view errorText,
+                                      bool checkBoxMode, std::string_view title);
 
 }  // namespace kx

@@ -1,0 +1,16 @@
+# Writes a C++ source holding every page template's bytes, so the service needs no page files.
+# Inputs: NAMES (the template names, each a file NAME.html in SOURCE_DIR) and OUTPUT.
+set(body "// Generated from pages/templates; edit the .html files, not this file.\n")
+string(APPEND body "#include \"pages/template_lines.h\"\n\nnamespace kx {\nnamespace {\n\n")
+set(cases "")
+foreach(name ${NAMES})
+  file(READ ${SOURCE_DIR}/${name}.html hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  string(APPEND body "constexpr char k${name}[] = {${bytes} 0};\n")
+  string(APPEND cases "    case PageTemplate::${name}:\n      return {k${name}, sizeof(k${name}) - 1};\n")
+endforeach()
+string(APPEND body "\n}  // namespace\n\nstd::string_view TemplateText(PageTemplate page) {\n")
+string(APPEND body "  switch (page) {\n${cases}  }\n  return {};\n}\n\n}  // namespace kx\n")
+file(WRITE ${OUTPUT}.tmp "${body}")
+file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUTPUT}.tmp)

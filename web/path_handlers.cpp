@@ -2,38 +2,40 @@
 
 #include <array>
 
+#include "web/page_handlers.h"
 #include "web/router.h"
 #include "web/sign_in_handler.h"
+#include "web/static_file_handler.h"
 
 namespace kx {
 
 PathHandler HandlerOfPath(int pathIndex) {
   // One entry per path of the table; nullptr answers with the default reply.
   static constexpr std::array<PathHandler, kPathCount> kHandlers = {
-      HandleSignIn,   // /kxserver/main
-      HandleSignOut,  // /kxserver/unlogin
-      nullptr,        // /kxserver/admin
-      nullptr,        // /kxserver/car
-      nullptr,        // /kxserver/js
-      nullptr,        // /kxserver/css
-      nullptr,        // /kxserver/img
-      nullptr,        // /kxserver/carlist
-      nullptr,        // /kxserver/kml
-      nullptr,        // /kxserver/settings
-      nullptr,        // /kxserver/savesettings
-      nullptr,        // /kxserver/AddUser
-      nullptr,        // /kxserver/NewUser
-      nullptr,        // /kxserver/ChangeUser
-      nullptr,        // /kxserver/GetUserInfo
-      nullptr,        // /kxserver/SaveUser
-      nullptr,        // /kxserver/DeleteUser
-      nullptr,        // /kxserver/UserDel
-      nullptr,        // /kxserver/ChangePass
-      nullptr,        // /kxserver/NewPass
-      nullptr,        // /kxserver/favicon.ico
-      nullptr,        // /kxserver/RefreshUsers
-      nullptr,        // /kxserver/RefreshDevices
-      nullptr,        // the empty path: default reply
+      HandleSignIn,              // /kxserver/main
+      HandleSignOut,             // /kxserver/unlogin
+      HandleAdminPage,           // /kxserver/admin
+      nullptr,                   // /kxserver/car
+      HandleJsFile,              // /kxserver/js
+      HandleCssFile,             // /kxserver/css
+      HandleImageFile,           // /kxserver/img
+      HandleCarListPage,         // /kxserver/carlist
+      nullptr,                   // /kxserver/kml
+      HandleSettingsPage,        // /kxserver/settings
+      nullptr,                   // /kxserver/savesettings
+      nullptr,                   // /kxserver/AddUser
+      HandleNewUserPage,         // /kxserver/NewUser
+      HandleChangeUserPage,      // /kxserver/ChangeUser
+      nullptr,                   // /kxserver/GetUserInfo
+      nullptr,                   // /kxserver/SaveUser
+      HandleDeleteUserPage,      // /kxserver/DeleteUser
+      nullptr,                   // /kxserver/UserDel
+      HandleChangePasswordPage,  // /kxserver/ChangePass
+      nullptr,                   // /kxserver/NewPass
+      HandleFavicon,             // /kxserver/favicon.ico
+      nullptr,                   // /kxserver/RefreshUsers
+      nullptr,                   // /kxserver/RefreshDevices
+      nullptr,                   // the empty path: default reply
   };
   if (pathIndex < 0 || pathIndex >= static_cast<int>(kHandlers.size())) return nullptr;
   return kHandlers[static_cast<size_t>(pathIndex)];

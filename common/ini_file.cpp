@@ -3,7 +3,6 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
-#include <sstream>
 #include <system_error>
 
 #include "common/atomic_file.h"
@@ -103,17 +102,19 @@ IniFile IniFile::FromBytes(std::string bytes) {
 }
 
 IniFile IniFile::Load(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return IniFile();
-    throw std::system_error(errno, std::generic_category(), "cannot open " + path.string());
+  std::error_code ec;
+  const auto type = std::filesystem::status(path, ec).type();
+  if (type == std::filesystem::file_type::not_found) return IniFile();
+  if (type == std::filesystem::file_type::directory) {
+    throw std::system_error(EISDIR, std::generic_category(), "cannot read " + path.string());
   }
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad())
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes;
+  if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in.is_open() || in.bad()) {
     throw std::system_error(errno, std::generic_category(), "cannot read " + path.string());
-  return FromBytes(std::move(bytes).str());
+  }
+  return FromBytes(std::move(bytes));
 }
 
 std::optional<IniFile::SectionSpan> IniFile::FindSection(std::string_view section1251) const {

@@ -147,8 +147,12 @@ TEST_F(TempFolder, SaveReplacesTheFileAndKeepsItsMode) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
-TEST_F(TempFolder, MissingFileLoadsEmpty) {
+TEST_F(TempFolder, MissingFileLoadsEmptyAndAnUnreadableOneThrows) {
   EXPECT_EQ(IniFile::Load(folder_ / "none.ini").Bytes(), "");
+  { std::ofstream(folder_ / "empty.ini"); }
+  EXPECT_EQ(IniFile::Load(folder_ / "empty.ini").Bytes(), "");
+  fs::create_directory(folder_ / "folder.ini");
+  EXPECT_THROW((void)IniFile::Load(folder_ / "folder.ini"), std::system_error);
 }
 
 TEST_F(TempFolder, CrashBetweenTemporaryWriteAndRenameLeavesTheOldFile) {

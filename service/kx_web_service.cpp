@@ -1,5 +1,6 @@
 #include "service/kx_web_service.h"
 
+#include <boost/asio/post.hpp>
 #include <exception>
 #include <fstream>
 

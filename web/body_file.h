@@ -10,9 +10,16 @@
 namespace kx::web {
 
 class BodyFile {
+  struct OpenKey {
+    explicit OpenKey() = default;
+  };
+
  public:
-  // Opens the file for reading; throws std::system_error when it cannot be opened.
+  // Opens the file for reading; throws std::system_error when it cannot be opened or is not a
+  // regular file.
   [[nodiscard]] static std::unique_ptr<BodyFile> Open(const std::filesystem::path& path);
+  // Only Open can call this (the key is private); it is public for std::make_unique.
+  BodyFile(OpenKey, int fd, uint64_t size) : fd_(fd), size_(size) {}
   ~BodyFile();
   BodyFile(const BodyFile&) = delete;
   BodyFile& operator=(const BodyFile&) = delete;
@@ -22,7 +29,6 @@ class BodyFile {
   [[nodiscard]] size_t Read(char* buffer, size_t capacity);
 
  private:
-  BodyFile(int fd, uint64_t size) : fd_(fd), size_(size) {}
   int fd_;
   uint64_t size_;
 };

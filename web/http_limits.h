@@ -23,6 +23,23 @@ inline constexpr std::chrono::seconds kRequestReadTimeout{30};
 // Time an idle keep-alive connection is kept open waiting for its next request.
 inline constexpr std::chrono::seconds kKeepAliveIdleTimeout{60};
 
+// Time a reply may stall, the client taking none of its bytes, before the connection is dropped,
+// so that a client that stops reading cannot hold a connection thread for ever.
+inline constexpr std::chrono::seconds kWriteStallTimeout{30};
+
+// After an error reply (400, 413, 431) the server stops sending and reads and discards what the
+// client still sends for up to this long before closing. Closing a socket with unread input
+// resets the connection, and the reset can destroy the reply before the client has read it.
+inline constexpr std::chrono::seconds kLingeringCloseTimeout{2};
+
+// A file reply is read and sent in pieces of this size: large enough that the system calls per
+// megabyte stay few, small enough that a connection thread holds little memory.
+inline constexpr size_t kFileChunkBytes = 64 * 1024;
+
+// After a failed accept (out of descriptors or memory) the listener pauses this long instead of
+// spinning on a pending connection that it cannot take.
+inline constexpr std::chrono::milliseconds kAcceptErrorBackoff{100};
+
 // Idle time after which a session ends (6 minutes without a request).
 inline constexpr std::chrono::milliseconds kSessionTimeout{360000};
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "web/body_file.h"
+#include "web/http_limits.h"
 #include "web/session_store.h"
 
 namespace kx::web {
@@ -48,7 +49,8 @@ class HttpExchange {
   // Creates a session bound to the client, makes it the request's session and puts its cookie
   // (IDHTTPSESSIONID=<id>; path=/) into the reply. Returns the new id.
   std::string StartSession();
-  // Ends a session; the store's end callback runs for it.
+  // Ends a session; the store's end callback runs for it. When it is the request's session, the
+  // request has none afterwards.
   void EndSession(const std::string& sessionId);
 
   HttpRequest& request;
@@ -61,8 +63,11 @@ class HttpExchange {
 using RequestHandler = std::function<void(HttpExchange&)>;
 
 struct HttpServerOptions {
-  uint16_t port = 80;
+  uint16_t port = 80;  // 0: a free port chosen by the system (see HttpServer::Port)
   std::chrono::milliseconds sessionTimeout = kSessionTimeout;
+  std::chrono::milliseconds requestReadTimeout = kRequestReadTimeout;
+  std::chrono::milliseconds keepAliveIdleTimeout = kKeepAliveIdleTimeout;
+  std::chrono::milliseconds writeStallTimeout = kWriteStallTimeout;
 };
 
 class HttpServer {
@@ -82,6 +87,8 @@ class HttpServer {
   void Stop();
 
   [[nodiscard]] bool Active() const;
+  // The port listened on while active; the chosen one when the options asked for port 0.
+  [[nodiscard]] uint16_t Port() const;
   [[nodiscard]] SessionStore& Sessions();
 
  private:

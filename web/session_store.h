@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace kx::web {
 
@@ -22,6 +23,9 @@ class SessionStore {
 
   SessionStore(std::chrono::milliseconds timeout, EndCallback onEnd);
 
+  // Changes the idle time-out for the following sweeps.
+  void SetTimeout(std::chrono::milliseconds timeout);
+
   // A new session bound to the client address: a fresh id of kSessionIdLength characters from
   // [A-Za-z0-9], drawn from the operating system's random source and unique among live sessions.
   [[nodiscard]] std::string Create(std::string_view clientAddress);
@@ -31,6 +35,8 @@ class SessionStore {
   [[nodiscard]] std::string Find(std::string_view sessionId, std::string_view clientAddress);
 
   // Ends the session if it is live, then calls the end callback for it. Nothing when unknown.
+  // Here and in Sweep and EndAll every ended session gets its callback; when a callback throws,
+  // the others still run and the first exception is rethrown afterwards.
   void End(const std::string& sessionId);
 
   // Ends every session idle for longer than the time-out at `now`, calling the callback for each.
@@ -46,6 +52,9 @@ class SessionStore {
     std::string clientAddress;
     Clock::time_point lastUse;
   };
+
+  // Calls the end callback for each id; must be called without holding the lock.
+  void NotifyEnded(const std::vector<std::string>& sessionIds) const;
 
   std::chrono::milliseconds timeout_;
   EndCallback onEnd_;

@@ -1,0 +1,28 @@
+// Serving one client connection: read a request within the limits, hand it to the request
+// handler, send the reply, and repeat while the connection stays alive.
+#pragma once
+
+#include <boost/asio/ip/tcp.hpp>
+#include <chrono>
+
+#include "web/detail/socket_wait.h"
+#include "web/http_server.h"
+#include "web/session_store.h"
+
+namespace kx::web::detail {
+
+struct ConnectionContext {
+  const RequestHandler& handler;
+  SessionStore& sessions;
+  const StopSignal& stop;
+  std::chrono::milliseconds requestReadTimeout;
+  std::chrono::milliseconds keepAliveIdleTimeout;
+  std::chrono::milliseconds writeStallTimeout;
+};
+
+// Serves the connection until the client closes it, a limit or time-out ends it, or the stop
+// signal is raised; then closes the socket. Never throws.
+void ServeConnection(boost::asio::ip::tcp::socket socket,
+                     const ConnectionContext& context) noexcept;
+
+}  // namespace kx::web::detail

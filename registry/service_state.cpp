@@ -7,7 +7,9 @@ namespace kx {
 ServiceState::ServiceState() = default;
 ServiceState::~ServiceState() = default;
 
-void LoadVehicles(ServiceState& state) {
+namespace {
+
+void LoadVehiclesFromSource(ServiceState& state) {
   if (state.settings.UseKX != 0 && state.settings.UseDeviceList == 0) {
     // A new link per load; the one it replaces is released at once.
     state.dispatcherLink = std::make_unique<TVelorinAutomation>();
@@ -15,6 +17,26 @@ void LoadVehicles(ServiceState& state) {
     return;
   }
   LoadVehiclesFromDeviceList(state.File("DeviceList.ini"), state.vehicles, state.groups);
+}
+
+VehicleKeys KeysOf(const VehicleList& vehicles) {
+  auto keys = std::make_shared<std::vector<std::string>>();
+  keys->reserve(vehicles.size());
+  for (const auto& entry : vehicles) keys->push_back(entry.key);
+  return keys;
+}
+
+}  // namespace
+
+void LoadVehicles(ServiceState& state) {
+  try {
+    LoadVehiclesFromSource(state);
+  } catch (...) {
+    // A load that fails half-way keeps what it added; the device list follows it.
+    state.allDevices = KeysOf(state.vehicles);
+    throw;
+  }
+  state.allDevices = KeysOf(state.vehicles);
 }
 
 void ReloadUserAccounts(ServiceState& state) {

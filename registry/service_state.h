@@ -33,6 +33,9 @@ struct ServiceState {
   MyUserParamsList userParams;
   VehicleList vehicles;
   GroupFileList groups;
+  // Every registry device in registry order, the list administrators get at sign-in; rebuilt
+  // with the registry.
+  VehicleKeys allDevices;
   // The link of the last dispatcher load, kept until the service stops.
   std::unique_ptr<TVelorinAutomation> dispatcherLink;
 };

@@ -7,9 +7,9 @@
 namespace kx {
 
 int MySessionList::AddSession(std::string_view sessionId, std::string_view login, int rights,
-                              const std::vector<std::string>& vehicles) {
+                              VehicleKeys vehicles) {
   entries_.push_back(
-      {std::string(sessionId), std::string(login), std::to_string(rights), vehicles});
+      {std::string(sessionId), std::string(login), std::to_string(rights), std::move(vehicles)});
   return static_cast<int>(entries_.size()) - 1;
 }
 
@@ -17,6 +17,12 @@ const MySessionList::Entry* MySessionList::Find(std::string_view sessionId) cons
   const auto it = std::find_if(entries_.begin(), entries_.end(),
                                [&](const Entry& entry) { return entry.sessionId == sessionId; });
   return it == entries_.end() ? nullptr : &*it;
+}
+
+int MySessionList::AddSession(std::string_view sessionId, std::string_view login, int rights,
+                              const std::vector<std::string>& vehicles) {
+  return AddSession(sessionId, login, rights,
+                    std::make_shared<const std::vector<std::string>>(vehicles));
 }
 
 int MySessionList::IndexOfSession(std::string_view sessionId) const {
@@ -36,7 +42,7 @@ int MySessionList::SessionRights(std::string_view sessionId) const {
 
 const std::vector<std::string>* MySessionList::SessionVehicles(std::string_view sessionId) const {
   const Entry* entry = Find(sessionId);
-  return entry == nullptr ? nullptr : &entry->vehicles;
+  return entry == nullptr ? nullptr : entry->vehicles.get();
 }
 
 void MySessionList::RemoveSession(std::string_view sessionId) {
@@ -50,10 +56,11 @@ void MySessionList::RemoveSessionsOfLogin(std::string_view login) {
 
 void MySessionList::UpdateSessionsOfLogin(std::string_view login, int rights,
                                           const std::vector<std::string>& vehicles) {
+  const auto shared = std::make_shared<const std::vector<std::string>>(vehicles);
   for (Entry& entry : entries_) {
     if (entry.login != login) continue;
     entry.rights = std::to_string(rights);
-    entry.vehicles = vehicles;
+    entry.vehicles = shared;
   }
 }
 

@@ -3,15 +3,23 @@
 // Not thread-safe: every use happens inside the main-thread gate.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kx {
 
+// A session's vehicle list. Lists never change once made, so sessions that sign in with the same
+// list (administrators, who get every registry device) share one instead of copying it.
+using VehicleKeys = std::shared_ptr<const std::vector<std::string>>;
+
 class MySessionList {
  public:
-  // Appends an entry with a copy of the vehicles; returns its index.
+  // Appends an entry with the vehicles; returns its index.
+  int AddSession(std::string_view sessionId, std::string_view login, int rights,
+                 VehicleKeys vehicles);
+  // The same with a copy of the vehicles.
   int AddSession(std::string_view sessionId, std::string_view login, int rights,
                  const std::vector<std::string>& vehicles);
   [[nodiscard]] int IndexOfSession(std::string_view sessionId) const;
@@ -32,7 +40,7 @@ class MySessionList {
     std::string sessionId;
     std::string login;
     std::string rights;  // decimal text
-    std::vector<std::string> vehicles;
+    VehicleKeys vehicles;
   };
   [[nodiscard]] const Entry* Find(std::string_view sessionId) const;
 

@@ -7,10 +7,10 @@ namespace {
 
 TEST(MySessionList, AddFindAndRemove) {
   MySessionList sessions;
-  std::vector<std::string> vehicles{"1001", "1002"};
+  const auto vehicles =
+      std::make_shared<const std::vector<std::string>>(std::vector<std::string>{"1001", "1002"});
   EXPECT_EQ(sessions.AddSession("id1", "Bob", 2, vehicles), 0);
-  vehicles.push_back("1003");  // the entry keeps its own copy
-  EXPECT_EQ(sessions.AddSession("id2", "bob", 0, {}), 1);
+  EXPECT_EQ(sessions.AddSession("id2", "bob", 0, std::vector<std::string>{}), 1);
   EXPECT_EQ(sessions.IndexOfSession("id2"), 1);
   EXPECT_EQ(sessions.IndexOfSession("ID2"), -1);
   EXPECT_EQ(sessions.SessionLogin("id1"), "Bob");
@@ -27,13 +27,15 @@ TEST(MySessionList, AddFindAndRemove) {
 
 TEST(MySessionList, LoginOperationsTouchEveryEntryOfThatExactLogin) {
   MySessionList sessions;
-  sessions.AddSession("a", "ann", 0, {"1"});
-  sessions.AddSession("b", "Ann", 0, {"1"});
-  sessions.AddSession("c", "ann", 0, {});
+  const auto one = std::make_shared<const std::vector<std::string>>(1, "1");
+  sessions.AddSession("a", "ann", 0, one);
+  sessions.AddSession("b", "Ann", 0, one);
+  sessions.AddSession("c", "ann", 0, nullptr);  // an entry without a list gets one
   sessions.UpdateSessionsOfLogin("ann", 1, {"5", "6"});
   EXPECT_EQ(sessions.SessionRights("a"), 1);
   EXPECT_EQ(*sessions.SessionVehicles("c"), (std::vector<std::string>{"5", "6"}));
   EXPECT_EQ(sessions.SessionRights("b"), 0);
+  EXPECT_EQ(*sessions.SessionVehicles("b"), std::vector<std::string>{"1"});
   sessions.RemoveSessionsOfLogin("ann");
   EXPECT_EQ(sessions.Count(), 1u);
   EXPECT_EQ(sessions.SessionLogin("b"), "Ann");

@@ -44,12 +44,9 @@ PageTemplate MainPage(const ServiceState& state) {
 
 // Devices the new session may see: every registry device for administrators, the account's own
 // list for everybody else.
-std::vector<std::string> VehiclesFor(const ServiceState& state, const UserAccount& account) {
-  if (account.access != kRightsAdministrator) return account.attributes;
-  std::vector<std::string> all;
-  all.reserve(state.vehicles.size());
-  for (const auto& [key, car] : state.vehicles) all.push_back(key);
-  return all;
+VehicleKeys VehiclesFor(const ServiceState& state, const UserAccount& account) {
+  if (account.access == kRightsAdministrator) return state.allDevices;
+  return std::make_shared<const std::vector<std::string>>(account.attributes);
 }
 
 // Inside the gate: replaces the browser's old session by a new one for the account.

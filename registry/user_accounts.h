@@ -17,6 +17,11 @@ inline constexpr int kRightsAdministrator = 2;
 // The account that signs visitors in without a password when it exists.
 inline constexpr char kGuestLogin[] = "guest";
 
+// The demonstration account: it is created as a plain user, and its password stays "kavo"
+// whatever the administration and password requests ask for.
+inline constexpr char kDemoLogin[] = "demo";
+inline constexpr char kDemoPassword[] = "kavo";
+
 // "Пользователь", "Модератор", "Администратор" for 0, 1, 2; empty for any other value.
 [[nodiscard]] std::string RightsDescription(int rights);
 

@@ -2,10 +2,13 @@
 
 #include <array>
 
+#include "web/account_settings_handlers.h"
 #include "web/page_handlers.h"
+#include "web/reload_handlers.h"
 #include "web/router.h"
 #include "web/sign_in_handler.h"
 #include "web/static_file_handler.h"
+#include "web/user_admin_handlers.h"
 
 namespace kx {
 
@@ -22,19 +25,19 @@ PathHandler HandlerOfPath(int pathIndex) {
       HandleCarListPage,         // /kxserver/carlist
       nullptr,                   // /kxserver/kml
       HandleSettingsPage,        // /kxserver/settings
-      nullptr,                   // /kxserver/savesettings
-      nullptr,                   // /kxserver/AddUser
+      HandleSaveSettings,        // /kxserver/savesettings
+      HandleAddUser,             // /kxserver/AddUser
       HandleNewUserPage,         // /kxserver/NewUser
       HandleChangeUserPage,      // /kxserver/ChangeUser
-      nullptr,                   // /kxserver/GetUserInfo
-      nullptr,                   // /kxserver/SaveUser
+      HandleGetUserInfo,         // /kxserver/GetUserInfo
+      HandleSaveUser,            // /kxserver/SaveUser
       HandleDeleteUserPage,      // /kxserver/DeleteUser
-      nullptr,                   // /kxserver/UserDel
+      HandleUserDel,             // /kxserver/UserDel
       HandleChangePasswordPage,  // /kxserver/ChangePass
-      nullptr,                   // /kxserver/NewPass
+      HandleNewPass,             // /kxserver/NewPass
       HandleFavicon,             // /kxserver/favicon.ico
-      nullptr,                   // /kxserver/RefreshUsers
-      nullptr,                   // /kxserver/RefreshDevices
+      HandleRefreshUsers,        // /kxserver/RefreshUsers
+      HandleRefreshDevices,      // /kxserver/RefreshDevices
       nullptr,                   // the empty path: default reply
   };
   if (pathIndex < 0 || pathIndex >= static_cast<int>(kHandlers.size())) return nullptr;

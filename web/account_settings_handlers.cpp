@@ -1,0 +1,64 @@
+#include "web/account_settings_handlers.h"
+
+#include <string>
+
+#include "common/ini_file.h"
+#include "common/main_thread_gate.h"
+#include "common/request_pattern.h"
+#include "web/display_settings_query.h"
+#include "web/raw_query.h"
+#include "web/users_ini_edits.h"
+
+namespace kx {
+namespace {
+
+constexpr char kDone[] = "0";
+constexpr char kBadParameters[] = "1";
+constexpr char kOldPasswordWrong[] = "2";
+
+std::string_view NewPass(RequestScope& scope) {
+  // Anchored at the start only: whatever follows the new password after a further "&" is ignored.
+  static const RequestPattern kGrammar("^OldPass=([^&]+)&NewPass=([^&]*)");
+  const std::string& query = scope.exchange.request.query;
+  if (query.empty()) return kDone;
+  const auto groups = MatchRawQuery(kGrammar, query);
+  if (!groups) return kBadParameters;
+  const std::string& login = scope.context.login;
+  const std::string newPassword = login == kDemoLogin ? kDemoPassword : (*groups)[1];
+  if (newPassword.empty()) return kDone;  // an empty new password changes nothing
+  // Both passwords are digested as the request carried them, still URL-encoded.
+  const std::string oldDigest = PasswordDigest(login, (*groups)[0]);
+  const std::string newDigest = PasswordDigest(login, newPassword);
+
+  MainThreadSection gate;
+  UserAccount* account = scope.state.accounts.Find(login);
+  if (account == nullptr || !DigestMatches(account->password, oldDigest)) return kOldPasswordWrong;
+  IniFile users = IniFile::Load(UsersIniPath(scope.state));
+  users.WriteString(login, kPasswordKey, newDigest);
+  users.Save(UsersIniPath(scope.state));
+  account->password = newDigest;
+  return kDone;
+}
+
+}  // namespace
+
+void HandleNewPass(RequestScope& scope) {
+  ReplyText(scope, NewPass(scope));
+}
+
+void HandleSaveSettings(RequestScope& scope) {
+  // An empty or malformed query stores the defaults for what it does not carry, in the file and
+  // in memory alike, so the pages show what a restart would load.
+  const TUserParams display = ReadDisplaySettingsQuery(scope.exchange.request.query);
+  const std::string& login = scope.context.login;
+
+  MainThreadSection gate;
+  IniFile users = IniFile::Load(UsersIniPath(scope.state));
+  WriteDisplaySettings(users, login, display);
+  users.Save(UsersIniPath(scope.state));
+  scope.state.userParams.SetUserDisplay(login, display.tablewidth, display.tableheight,
+                                        display.CarsListWidth, display.GoogleZoom,
+                                        display.GoogleType);
+}
+
+}  // namespace kx

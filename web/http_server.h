@@ -62,6 +62,7 @@ class HttpExchange {
 
 using RequestHandler = std::function<void(HttpExchange&)>;
 
+// The time-outs are those of http_limits.h; tests shorten them.
 struct HttpServerOptions {
   uint16_t port = 80;  // 0: a free port chosen by the system (see HttpServer::Port)
   std::chrono::milliseconds sessionTimeout = kSessionTimeout;

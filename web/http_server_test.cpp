@@ -384,7 +384,7 @@ TEST_F(HttpServerTest, RequestsSplitAtEveryByteStillParse) {
 TEST_F(HttpServerTest, FileBodiesAreStreamedWhole) {
   const fs::path path = fs::temp_directory_path() / ("kx-http-file-" + std::to_string(::getpid()));
   std::string content;
-  for (int i = 0; content.size() < 5 * 1024 * 1024 + 17; ++i) content += std::to_string(i * 7919);
+  for (int i = 0; content.size() < 5 * 1024 * 1024 + 17; ++i) content += std::to_string(i * 7919LL);
   std::ofstream(path, std::ios::binary) << content;
   handler_ = [&path](HttpExchange& exchange) { exchange.response.file = BodyFile::Open(path); };
   Start();

@@ -64,16 +64,4 @@ void AppendJsEscaped(std::string& out, std::string_view text) {
   }
 }
 
-std::string HtmlEscaped(std::string_view text) {
-  std::string out;
-  AppendHtmlEscaped(out, text);
-  return out;
-}
-
-std::string JsEscaped(std::string_view text) {
-  std::string out;
-  AppendJsEscaped(out, text);
-  return out;
-}
-
 }  // namespace kx

@@ -16,7 +16,4 @@ void AppendHtmlEscaped(std::string& out, std::string_view text);
 // text is kept, so the name reads the same in the page.
 void AppendJsEscaped(std::string& out, std::string_view text);
 
-[[nodiscard]] std::string HtmlEscaped(std::string_view text);
-[[nodiscard]] std::string JsEscaped(std::string_view text);
-
 }  // namespace kx

@@ -5,6 +5,18 @@
 namespace kx {
 namespace {
 
+std::string HtmlEscaped(std::string_view text) {
+  std::string out = "<";
+  AppendHtmlEscaped(out, text);
+  return out.substr(1);
+}
+
+std::string JsEscaped(std::string_view text) {
+  std::string out = "'";
+  AppendJsEscaped(out, text);
+  return out.substr(1);
+}
+
 TEST(EscapeTest, HtmlEscapesMarkupAndBothQuotes) {
   EXPECT_EQ(HtmlEscaped("a<b>&\"c'd"), "a&lt;b&gt;&amp;&quot;c&#39;d");
   EXPECT_EQ(HtmlEscaped("Иванов_1"), "Иванов_1");

@@ -13,9 +13,9 @@ class TemplateEngineTest : public testing::Test {
  protected:
   TemplateEngineTest() {
     state_.sessions.AddSession("S-user", "ivan", 0, {"20", "10"});
-    state_.sessions.AddSession("S-moder", "boss", 1, {});
+    state_.sessions.AddSession("S-moder", "boss", 1, std::vector<std::string>{});
     state_.sessions.AddSession("S-admin", "root", 2, {"10"});
-    state_.sessions.AddSession("S-guest", "guest", 0, {});
+    state_.sessions.AddSession("S-guest", "guest", 0, std::vector<std::string>{});
     state_.userParams.AddUserParams("ivan", "800px", "600px", "25%", 12, 2, nullptr);
     state_.userParams.SetUserIcons("ivan", 1 << 12);
     const std::vector<std::string> managed = {"ivan", "o'brien"};

@@ -171,6 +171,12 @@ TEST_F(TemplateEngineTest, HeaderAndFooterImagesAreProbedOnEveryExpansion) {
   std::filesystem::remove_all(folder);
 }
 
+TEST_F(TemplateEngineTest, MapsKeyComesFromTheSettingsEscaped) {
+  EXPECT_EQ(Expand({"[GoogleMapsKey]"}, "S-user"), "");
+  state_.settings.GoogleMapsKey = "AIza-1\"&x";
+  EXPECT_EQ(Expand({"[GoogleMapsKey]"}, "S-user"), "AIza-1&quot;&amp;x");
+}
+
 TEST_F(TemplateEngineTest, StoredLayoutTextsCannotLeaveTheirAttribute) {
   state_.userParams.SetUserDisplay("ivan", "1\"><script>", "90%", "20%", 10, 0);
   EXPECT_EQ(Expand({"[tablewidth]"}, "S-user"), "1&quot;&gt;&lt;script&gt;");

@@ -30,7 +30,7 @@ let server;
 
 before(async () => {
   browser = await launchBrowser();
-  server = await startServer({ users: USERS, vehicles: VEHICLES });
+  server = await startServer({ users: USERS, vehicles: VEHICLES, settings: '[GoogleMaps]\r\nKey=TEST-KEY_1\r\n' });
 });
 after(async () => {
   await browser?.close();
@@ -108,6 +108,7 @@ describe('map page', () => {
     assert.deepEqual(maps.polylines, [[[56.84, 60.6], [56.85, 60.62], [56.86, 60.65]]]);
     // The view is fitted (zoom 13) and the user's zoom restored once.
     assert.deepEqual(maps.zooms, [13, 12]);
+    assert.deepEqual(context.mapsRequests, ['https://maps.googleapis.com/maps/api/js?v=weekly&key=TEST-KEY_1']);
     await screenshot(page, 'main-kx-map');
     await context.close();
   });

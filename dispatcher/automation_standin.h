@@ -18,7 +18,7 @@
 
 namespace kx {
 
-class AutomationStandIn final : public AutomationBackend {
+class AutomationStandIn : public AutomationBackend {
  public:
   explicit AutomationStandIn(std::filesystem::path data_folder);
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "dispatcher/xml_text.h"
+
 namespace kx {
 namespace {
 
@@ -20,42 +22,11 @@ constexpr std::array<NamedEvent, 5> kEventNames = {{
     {kEventFuel, "Заправка или слив"},
 }};
 
-// Text content for XML: markup characters escaped, control characters that XML 1.0 forbids
-// replaced, so that any name from the data files gives a well-formed document.
-[[nodiscard]] std::string XmlText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '&') {
-      out += "&amp;";
-    } else if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else if (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-      out += '?';
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 void AppendFixed(std::string& out, double value, int decimals) {
   char text[64];
   const auto result =
       std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
   out.append(text, result.ptr);
-}
-
-[[nodiscard]] std::string Coordinates(double latitude, double longitude) {
-  std::string out;
-  AppendFixed(out, longitude, kCoordinateDecimals);
-  out += ',';
-  AppendFixed(out, latitude, kCoordinateDecimals);
-  out += ",0";
-  return out;
 }
 
 [[nodiscard]] std::string Element(std::string_view name, std::string_view text) {
@@ -66,7 +37,7 @@ void AppendFixed(std::string& out, double value, int decimals) {
                                          double latitude, double longitude) {
   return "  <Placemark>\n    " + Element("name", name) + "\n    " +
          Element("description", description) + "\n    <Point>" +
-         Element("coordinates", Coordinates(latitude, longitude)) + "</Point>\n  </Placemark>\n";
+         Element("coordinates", KmlCoordinates(latitude, longitude)) + "</Point>\n  </Placemark>\n";
 }
 
 [[nodiscard]] std::string Document(std::string_view name, std::string_view body) {
@@ -90,7 +61,7 @@ void AppendFixed(std::string& out, double value, int decimals) {
   std::string coordinates;
   for (const TrackPoint& point : trip) {
     if (!coordinates.empty()) coordinates += ' ';
-    coordinates += Coordinates(point.latitude, point.longitude);
+    coordinates += KmlCoordinates(point.latitude, point.longitude);
   }
   std::string description;
   if (!trip.empty()) {
@@ -103,6 +74,15 @@ void AppendFixed(std::string& out, double value, int decimals) {
 }
 
 }  // namespace
+
+std::string KmlCoordinates(double latitude, double longitude) {
+  std::string out;
+  AppendFixed(out, longitude, kCoordinateDecimals);
+  out += ',';
+  AppendFixed(out, latitude, kCoordinateDecimals);
+  out += ",0";
+  return out;
+}
 
 std::string EventNames(uint32_t events) {
   std::string names;

@@ -30,6 +30,9 @@ struct VehiclePosition {
 [[nodiscard]] std::string PositionsKml(std::span<const VehiclePosition> vehicles,
                                        int32_t gmt_hours);
 
+// The text of a KML "coordinates" element for one point: longitude, latitude and altitude 0.
+[[nodiscard]] std::string KmlCoordinates(double latitude, double longitude);
+
 // Russian names of the events of a bit set, joined by ", " (bits without a name are left out).
 [[nodiscard]] std::string EventNames(uint32_t events);
 

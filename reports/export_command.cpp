@@ -1,0 +1,28 @@
+#include "reports/export_command.h"
+
+#include "dispatcher/executable_folder.h"
+#include "reports/device_list_export.h"
+
+namespace kx {
+
+std::filesystem::path ToolDeviceListFile() {
+  return ExecutableFolder() / "DeviceList.ini";
+}
+
+int RunHeadlessExport(std::ostream& report) {
+  try {
+    const std::filesystem::path file = ToolDeviceListFile();
+    TVelorinAutomation link;
+    const int vehicles = ExportDeviceList(link, file);
+    report << "Exported " << vehicles << " vehicles into " << file.string() << "\n";
+    return kExportDone;
+  } catch (const DispatcherUnreachable& error) {
+    report << kDispatcherStartError << ": " << error.what() << "\n";
+    return kExportDispatcherUnreachable;
+  } catch (const std::exception& error) {
+    report << error.what() << "\n";
+    return kExportFailed;
+  }
+}
+
+}  // namespace kx

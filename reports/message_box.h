@@ -1,0 +1,14 @@
+// The tool's modal boxes.
+#pragma once
+
+#include <string>
+
+namespace kx {
+
+// A modal box with the text, the caption and an OK button.
+void ShowMessageBox(const std::string& text, const std::string& caption);
+
+// The application's standard error box: the error's text under the tool's name.
+void ShowErrorBox(const std::string& text);
+
+}  // namespace kx

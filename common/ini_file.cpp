@@ -1,5 +1,6 @@
 #include "common/ini_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -171,7 +172,10 @@ std::string_view IniFile::NewLineEnd() const {
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   const std::string section1251 = Cp1251FromUtf8(section);
   const std::string key1251 = Cp1251FromUtf8(key);
-  const std::string value1251 = Cp1251FromUtf8(value);
+  std::string value1251 = Cp1251FromUtf8(value);
+  // A value is one line: a line break inside it would start new keys or sections.
+  std::replace_if(
+      value1251.begin(), value1251.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   const std::string end(NewLineEnd());
   const auto span = FindSection(section1251);
   if (!span) {

@@ -45,7 +45,7 @@ class IniFile {
 
   // Sets a value: the first matching key line is rewritten in place (its key spelling and line
   // end kept); a new key goes after the last non-blank line of the section; a new section goes
-  // at the end of the file.
+  // at the end of the file. Line breaks in the value become blanks.
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, int value);
   // Removes the first matching key line; nothing when absent.

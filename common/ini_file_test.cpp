@@ -120,6 +120,13 @@ TEST(IniWrite, NewLinesFollowTheFileLineEnds) {
   EXPECT_EQ(empty.Bytes(), "[main]\r\ndevCount=0\r\n");
 }
 
+TEST(IniWrite, LineBreaksInAValueCannotAddKeys) {
+  IniFile ini;
+  ini.WriteString("dev0", "carmodel", "МАЗ\r\n[main]\r\ndevCount=99");
+  EXPECT_EQ(ini.ReadString("dev0", "carmodel", ""), "МАЗ  [main]  devCount=99");
+  EXPECT_FALSE(ini.SectionExists("main"));
+}
+
 TEST(IniWrite, EraseKeyAndSection) {
   IniFile ini = IniFile::FromBytes("[a]\r\nx=1\r\ny=2\r\n[b]\r\nz=3\r\n[c]\r\nw=4\r\n");
   ini.EraseKey("A", "X");

@@ -1,0 +1,100 @@
+#include "mapdata/kml_document.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/cp1251.h"
+
+namespace kx {
+namespace {
+
+TEST(KmlDocument, IndentedFileHasItsPlacemarkFirst) {
+  const KmlDocument doc = KmlDocument::Parse(
+      "<?xml version=\"1.0\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+      "  <Placemark>\n    <name>A</name>\n  </Placemark>\n</kml>\n");
+  const KmlElement placemark = doc.Root().FirstNode();
+  EXPECT_EQ(placemark.LocalName(), "Placemark");
+  EXPECT_EQ(placemark.RequiredChild("name").Text(), "A");
+  EXPECT_FALSE(placemark.Child("Name"));  // letter case counts
+}
+
+TEST(KmlDocument, FirstNodeMustBeAnElement) {
+  const KmlDocument doc = KmlDocument::Parse("<kml><!-- note --><Placemark/></kml>");
+  EXPECT_THROW((void)doc.Root().FirstNode(), KmlError);
+  EXPECT_THROW((void)KmlDocument::Parse("<kml/>").Root().FirstNode(), KmlError);
+}
+
+TEST(KmlDocument, TextMustBeASingleTextNode) {
+  const KmlDocument doc =
+      KmlDocument::Parse("<p><a>x &amp; y</a><b/><c><![CDATA[<raw>]]></c><d>t<e/></d></p>");
+  const KmlElement root = doc.Root();
+  EXPECT_EQ(root.RequiredChild("a").Text(), "x & y");
+  EXPECT_EQ(root.RequiredChild("b").Text(), "");
+  EXPECT_EQ(root.RequiredChild("c").Text(), "<raw>");
+  EXPECT_THROW((void)root.RequiredChild("d").Text(), KmlError);
+  EXPECT_THROW((void)root.RequiredChild("missing"), KmlError);
+}
+
+TEST(KmlDocument, MalformedBytesThrow) {
+  EXPECT_THROW((void)KmlDocument::Parse("<kml><Placemark></kml>"), KmlError);
+  EXPECT_THROW((void)KmlDocument::Parse(""), KmlError);
+  EXPECT_THROW((void)KmlDocument::Parse("<?xml version=\"1.0\" encoding=\"x-none\"?><kml/>"),
+               KmlError);
+}
+
+TEST(KmlDocument, ExternalEntitiesAreNeverRead) {
+  const auto secret = std::filesystem::temp_directory_path() / "kx_kml_document_secret.txt";
+  std::ofstream(secret) << "SECRET";
+  const std::string bytes = "<?xml version=\"1.0\"?><!DOCTYPE kml [<!ENTITY x SYSTEM \"file://" +
+                            secret.string() + "\">]><kml><name>&x;</name></kml>";
+  std::string text;
+  try {
+    const KmlDocument doc = KmlDocument::Parse(bytes);
+    text = doc.Root().RequiredChild("name").Text() + doc.Serialize();
+  } catch (const KmlError&) {
+    // refusing the document is as good as leaving the entity unread
+  }
+  std::filesystem::remove(secret);
+  EXPECT_EQ(text.find("SECRET"), std::string::npos);
+}
+
+TEST(KmlDocument, AddedElementsTakeTheParentsPrefixAndNamespace) {
+  KmlDocument doc = KmlDocument::Parse(
+      "<kml:kml xmlns:kml=\"http://www.opengis.net/kml/2.2\"><kml:Placemark/></kml:kml>");
+  KmlElement placemark = doc.Root().FirstNode();
+  EXPECT_EQ(placemark.LocalName(), "Placemark");
+  placemark.AppendChild("name").SetText("a < b");
+  EXPECT_EQ(doc.Serialize(),
+            "<?xml version=\"1.0\"?>\n<kml:kml xmlns:kml=\"http://www.opengis.net/kml/2.2\">"
+            "<kml:Placemark><kml:name>a &lt; b</kml:name></kml:Placemark></kml:kml>\n");
+}
+
+TEST(KmlDocument, AddedElementsStayInTheDefaultNamespace) {
+  KmlDocument doc = KmlDocument::Parse("<kml xmlns=\"http://www.opengis.net/kml/2.2\"/>");
+  doc.Root().AppendChild("Folder").AppendChild("Placemark");
+  EXPECT_EQ(doc.Serialize(),
+            "<?xml version=\"1.0\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">"
+            "<Folder><Placemark/></Folder></kml>\n");
+}
+
+TEST(KmlDocument, SavesInTheDeclaredEncoding) {
+  const std::string source = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<kml><name>" +
+                             Cp1251FromUtf8("Газель") + "</name></kml>\n";
+  KmlDocument doc = KmlDocument::Parse(source);
+  KmlElement name = doc.Root().RequiredChild("name");
+  EXPECT_EQ(name.Text(), "Газель");
+  name.SetText("Автобус №5");
+  EXPECT_EQ(doc.Serialize(), "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<kml><name>" +
+                                 Cp1251FromUtf8("Автобус №5") + "</name></kml>\n");
+}
+
+TEST(KmlDocument, RemoveChildrenKeepsTheElement) {
+  KmlDocument doc = KmlDocument::Parse("<kml a=\"1\"><x/>text<y/></kml>");
+  doc.Root().RemoveChildren();
+  EXPECT_EQ(doc.Serialize(), "<?xml version=\"1.0\"?>\n<kml a=\"1\"/>\n");
+}
+
+}  // namespace
+}  // namespace kx

@@ -72,6 +72,9 @@ error_log $work/nginx/error.log;
 events { worker_connections 1024; }
 http {
   access_log off;
+  sendfile on;
+  tcp_nodelay on;
+  open_file_cache max=16;
   client_body_temp_path $work/nginx/body;
   proxy_temp_path $work/nginx/proxy;
   fastcgi_temp_path $work/nginx/fastcgi;

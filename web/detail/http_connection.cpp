@@ -109,13 +109,13 @@ Next Connection::ServeOneRequest() {
   if (ec) return AnswerReadFailure(ec);
 
   Request& message = parser.get();
-  const bool keepAlive = message.keep_alive() && !context_.stop.Raised();
-  const bool headOnly = message.method() == http::verb::head;
   HttpResponse response = StatusReply(501);
   if (IsServedMethod(message.method())) {
     HttpRequest request = ToHttpRequest(message);
     response = Dispatch(request);
   }
+  const bool keepAlive = message.keep_alive() && !context_.stop.Raised();
+  const bool headOnly = message.method() == http::verb::head;
   if (Send(std::move(response), message.version(), keepAlive, headOnly)) return Next::kClose;
   return keepAlive ? Next::kKeepAlive : Next::kClose;
 }

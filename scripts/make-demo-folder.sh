@@ -15,7 +15,8 @@ for file in Settings.ini Users.ini; do
 done
 # The dispatcher's folder of the file mode lies inside the demo folder.
 sed -i "s|^KXServerPath=.*|KXServerPath=$folder/dispatcher/\r|" "$folder/Settings.ini"
-for kind in js css img; do
-  [ -d "static/$kind" ] && cp -r "static/$kind/." "$folder/$kind/"
-done
+# The file paths serve plain names only, so the vendor scripts go beside our own.
+cp static/js/*.js static/js/vendor/*.js "$folder/js/"
+cp static/css/*.css "$folder/css/"
+cp static/img/*.png static/img/*.gif static/img/*.ico "$folder/img/"
 if [ -x "$build/demo/kx_make_demo" ]; then "$build/demo/kx_make_demo" "$folder"; fi

@@ -46,6 +46,12 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
   return Trim(line.substr(0, equals));
 }
 
+std::string UpperCase(std::string_view text1251) {
+  std::string upper(text1251);
+  for (char& c : upper) c = static_cast<char>(Cp1251ToUpper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -119,14 +125,19 @@ IniFile IniFile::Load(const std::filesystem::path& path) {
 }
 
 std::optional<IniFile::SectionSpan> IniFile::FindSection(std::string_view section1251) const {
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    const auto name = SectionNameOf(lines_[i].text);
-    if (!name || !Cp1251EqualsIgnoreCase(*name, section1251)) continue;
-    size_t end = i + 1;
-    while (end < lines_.size() && !SectionNameOf(lines_[end].text)) ++end;
-    return SectionSpan{i, end};
+  if (!sectionIndex_) {
+    sectionIndex_.emplace();
+    for (size_t i = 0; i < lines_.size(); ++i) {
+      if (const auto name = SectionNameOf(lines_[i].text))
+        sectionIndex_->try_emplace(UpperCase(*name), i);
+    }
   }
-  return std::nullopt;
+  const auto found = sectionIndex_->find(UpperCase(section1251));
+  if (found == sectionIndex_->end()) return std::nullopt;
+  const size_t header = found->second;
+  size_t end = header + 1;
+  while (end < lines_.size() && !SectionNameOf(lines_[end].text)) ++end;
+  return SectionSpan{header, end};
 }
 
 std::optional<size_t> IniFile::FindKey(const SectionSpan& span, std::string_view key1251) const {
@@ -180,6 +191,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
   const auto span = FindSection(section1251);
   if (!span) {
     if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = end;
+    LinesMoved();
     lines_.push_back({"[" + section1251 + "]", end});
     lines_.push_back({key1251 + "=" + value1251, end});
     return;
@@ -192,6 +204,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
   size_t insertAt = span->end;
   while (insertAt > span->header + 1 && Trim(lines_[insertAt - 1].text).empty()) --insertAt;
   if (lines_[insertAt - 1].end.empty()) lines_[insertAt - 1].end = end;
+  LinesMoved();
   lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(insertAt),
                 {key1251 + "=" + value1251, end});
 }
@@ -204,6 +217,7 @@ void IniFile::EraseKey(std::string_view section, std::string_view key) {
   const auto span = FindSection(Cp1251FromUtf8(section));
   if (!span) return;
   if (const auto line = FindKey(*span, Cp1251FromUtf8(key))) {
+    LinesMoved();
     lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*line));
   }
 }
@@ -211,6 +225,7 @@ void IniFile::EraseKey(std::string_view section, std::string_view key) {
 void IniFile::EraseSection(std::string_view section) {
   const auto span = FindSection(Cp1251FromUtf8(section));
   if (!span) return;
+  LinesMoved();
   lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(span->header),
                lines_.begin() + static_cast<ptrdiff_t>(span->end));
 }

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kx {
@@ -73,8 +74,13 @@ class IniFile {
   [[nodiscard]] std::optional<size_t> FindKey(const SectionSpan& span,
                                               std::string_view key1251) const;
   [[nodiscard]] std::string_view NewLineEnd() const;
+  // Inserting or erasing lines moves the headers; the index is rebuilt on the next lookup.
+  void LinesMoved() { sectionIndex_.reset(); }
 
   std::vector<Line> lines_;
+  // Line of the first header of each section, by upper-cased name: lookups in files of
+  // thousands of sections stay cheap. A cache of lines_, so also filled by const lookups.
+  mutable std::optional<std::unordered_map<std::string, size_t>> sectionIndex_;
 };
 
 }  // namespace kx

@@ -136,6 +136,20 @@ TEST(IniWrite, EraseKeyAndSection) {
   EXPECT_EQ(ini.Bytes(), "[a]\r\ny=2\r\n[c]\r\nw=4\r\n");
 }
 
+TEST(IniWrite, LookupsFollowLinesThatMoved) {
+  IniFile ini = IniFile::FromBytes("[a]\nx=1\n[b]\ny=2\n[c]\nz=3\n");
+  EXPECT_EQ(ini.ReadString("c", "z", ""), "3");
+  ini.WriteString("a", "new", "v");  // inserted above [b] and [c]
+  EXPECT_EQ(ini.ReadString("c", "z", ""), "3");
+  ini.EraseSection("b");
+  EXPECT_EQ(ini.ReadString("c", "z", ""), "3");
+  EXPECT_FALSE(ini.SectionExists("b"));
+  ini.WriteString("b", "y", "4");  // appended again at the end
+  ini.EraseKey("a", "x");
+  EXPECT_EQ(ini.ReadString("B", "Y", ""), "4");
+  EXPECT_EQ(ini.Bytes(), "[a]\nnew=v\n[c]\nz=3\n[b]\ny=4\n");
+}
+
 TEST(IniWrite, UnchangedFileRoundTripsByteForByte) {
   const std::string odd = "x\r\r\n[s]\rk=v\n\n[t]\r\nno equals line\r\n\xFF\x98=1";
   EXPECT_EQ(IniFile::FromBytes(odd).Bytes(), odd);

@@ -27,12 +27,18 @@ std::string ReadFileBytes(const std::filesystem::path& path) {
 }
 
 void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
+  std::filesystem::remove(path);
   errno = 0;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) Fail("cannot create", path);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.flush();
   if (!out) Fail("cannot write", path);
+}
+
+void CopyFileBytes(const std::filesystem::path& source, const std::filesystem::path& target) {
+  std::filesystem::remove(target);
+  std::filesystem::copy_file(source, target);
 }
 
 }  // namespace kx

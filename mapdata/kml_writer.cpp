@@ -30,7 +30,7 @@ fs::path LastPositionCandidate(std::string_view KXServerPath, int32_t device, in
 }
 
 KmlDocument LoadCopy(const fs::path& source, const fs::path& copy) {
-  fs::copy_file(source, copy, fs::copy_options::overwrite_existing);
+  CopyFileBytes(source, copy);
   return KmlDocument::Parse(ReadFileBytes(copy));
 }
 
@@ -91,7 +91,7 @@ void PrepareLastPositionKml(const KmlWriterContext& context, const fs::path& sou
   const fs::path target = context.kmlFolder / kmlName;
   const TCarsParams* vehicle = context.vehicles.FindDevice(device);
   if (vehicle == nullptr) {
-    fs::copy_file(source, target, fs::copy_options::overwrite_existing);
+    CopyFileBytes(source, target);
     return;
   }
   KmlDocument document = LoadCopy(source, target);

@@ -124,28 +124,32 @@ IniFile IniFile::Load(const std::filesystem::path& path) {
   return FromBytes(std::move(bytes));
 }
 
-std::optional<IniFile::SectionSpan> IniFile::FindSection(std::string_view section1251) const {
-  if (!sectionIndex_) {
-    sectionIndex_.emplace();
-    for (size_t i = 0; i < lines_.size(); ++i) {
-      if (const auto name = SectionNameOf(lines_[i].text))
-        sectionIndex_->try_emplace(UpperCase(*name), i);
+void IniFile::BuildIndex() const {
+  sectionIndex_.emplace();
+  SectionSpan* current = nullptr;  // null inside a repeated section, which lookups never reach
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (const auto name = SectionNameOf(lines_[i].text)) {
+      if (current != nullptr) current->end = i;
+      const auto [entry, added] =
+          sectionIndex_->try_emplace(UpperCase(*name), SectionSpan{i, lines_.size(), {}});
+      current = added ? &entry->second : nullptr;
+    } else if (const auto key = KeyOf(lines_[i].text); key && current != nullptr) {
+      current->keys.try_emplace(UpperCase(*key), i);
     }
   }
+  if (current != nullptr) current->end = lines_.size();
+}
+
+IniFile::SectionSpan* IniFile::FindSection(std::string_view section1251) const {
+  if (!sectionIndex_) BuildIndex();
   const auto found = sectionIndex_->find(UpperCase(section1251));
-  if (found == sectionIndex_->end()) return std::nullopt;
-  const size_t header = found->second;
-  size_t end = header + 1;
-  while (end < lines_.size() && !SectionNameOf(lines_[end].text)) ++end;
-  return SectionSpan{header, end};
+  return found == sectionIndex_->end() ? nullptr : &found->second;
 }
 
 std::optional<size_t> IniFile::FindKey(const SectionSpan& span, std::string_view key1251) const {
-  for (size_t i = span.header + 1; i < span.end; ++i) {
-    const auto key = KeyOf(lines_[i].text);
-    if (key && Cp1251EqualsIgnoreCase(*key, key1251)) return i;
-  }
-  return std::nullopt;
+  const auto found = span.keys.find(UpperCase(key1251));
+  if (found == span.keys.end()) return std::nullopt;
+  return found->second;
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -165,7 +169,7 @@ int IniFile::ReadInteger(std::string_view section, std::string_view key, int fal
 }
 
 bool IniFile::SectionExists(std::string_view section) const {
-  return FindSection(Cp1251FromUtf8(section)).has_value();
+  return FindSection(Cp1251FromUtf8(section)) != nullptr;
 }
 
 bool IniFile::KeyExists(std::string_view section, std::string_view key) const {
@@ -201,12 +205,11 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     text = text.substr(0, text.find('=') + 1) + value1251;
     return;
   }
+  const size_t header = span->header;
   size_t insertAt = span->end;
-  while (insertAt > span->header + 1 && Trim(lines_[insertAt - 1].text).empty()) --insertAt;
+  while (insertAt > header + 1 && Trim(lines_[insertAt - 1].text).empty()) --insertAt;
   if (lines_[insertAt - 1].end.empty()) lines_[insertAt - 1].end = end;
-  LinesMoved();
-  lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(insertAt),
-                {key1251 + "=" + value1251, end});
+  InsertKeyLine(*span, insertAt, {key1251 + "=" + value1251, end}, key1251);
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -216,18 +219,51 @@ void IniFile::WriteInteger(std::string_view section, std::string_view key, int v
 void IniFile::EraseKey(std::string_view section, std::string_view key) {
   const auto span = FindSection(Cp1251FromUtf8(section));
   if (!span) return;
-  if (const auto line = FindKey(*span, Cp1251FromUtf8(key))) {
-    LinesMoved();
-    lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(*line));
-  }
+  if (const auto line = FindKey(*span, Cp1251FromUtf8(key))) EraseKeyLine(*span, *line);
 }
 
 void IniFile::EraseSection(std::string_view section) {
   const auto span = FindSection(Cp1251FromUtf8(section));
   if (!span) return;
+  const auto first = lines_.begin() + static_cast<ptrdiff_t>(span->header);
+  const auto last = lines_.begin() + static_cast<ptrdiff_t>(span->end);
   LinesMoved();
-  lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(span->header),
-               lines_.begin() + static_cast<ptrdiff_t>(span->end));
+  lines_.erase(first, last);
+}
+
+void IniFile::ShiftIndex(const SectionSpan& changed, size_t from, int delta) {
+  for (auto& [name, span] : *sectionIndex_) {
+    if (&span == &changed) {
+      span.end += static_cast<size_t>(delta);
+    } else if (span.header >= from) {
+      span.header += static_cast<size_t>(delta);
+      span.end += static_cast<size_t>(delta);
+    }
+    for (auto& [key, line] : span.keys) {
+      if (line >= from) line += static_cast<size_t>(delta);
+    }
+  }
+}
+
+void IniFile::InsertKeyLine(SectionSpan& span, size_t at, Line line, std::string_view key1251) {
+  lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(at), std::move(line));
+  ShiftIndex(span, at, +1);
+  span.keys.try_emplace(UpperCase(key1251), at);
+}
+
+void IniFile::EraseKeyLine(SectionSpan& span, size_t at) {
+  const std::string key = UpperCase(*KeyOf(lines_[at].text));
+  lines_.erase(lines_.begin() + static_cast<ptrdiff_t>(at));
+  span.keys.erase(key);
+  ShiftIndex(span, at + 1, -1);
+  // A later line with the same key becomes the first match.
+  for (size_t i = span.header + 1; i < span.end; ++i) {
+    const auto other = KeyOf(lines_[i].text);
+    if (other && UpperCase(*other) == key) {
+      span.keys.emplace(key, i);
+      break;
+    }
+  }
 }
 
 std::string IniFile::Bytes() const {

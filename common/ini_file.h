@@ -64,23 +64,32 @@ class IniFile {
     std::string text;  // without its terminator
     std::string end;   // "\r\n", "\n", "\r" or empty for a last line without one
   };
-  // Positions of one section: its header line and the line after its last line.
+  // One section: its header line, the line after its last line, and the line of the first
+  // occurrence of each key, by upper-cased name.
   struct SectionSpan {
     size_t header;
     size_t end;
+    std::unordered_map<std::string, size_t> keys;
   };
 
-  [[nodiscard]] std::optional<SectionSpan> FindSection(std::string_view section1251) const;
+  // The first section of that name, or nullptr. The span lives in the index, a cache that
+  // changes keep in step, hence mutable.
+  [[nodiscard]] SectionSpan* FindSection(std::string_view section1251) const;
   [[nodiscard]] std::optional<size_t> FindKey(const SectionSpan& span,
                                               std::string_view key1251) const;
+  void BuildIndex() const;
   [[nodiscard]] std::string_view NewLineEnd() const;
-  // Inserting or erasing lines moves the headers; the index is rebuilt on the next lookup.
+  // Keep the index in step with a key line inserted into, or erased from, a section; other
+  // changes that move lines drop the index, to be rebuilt on the next lookup.
+  void InsertKeyLine(SectionSpan& span, size_t at, Line line, std::string_view key1251);
+  void EraseKeyLine(SectionSpan& span, size_t at);
+  void ShiftIndex(const SectionSpan& changed, size_t from, int delta);
   void LinesMoved() { sectionIndex_.reset(); }
 
   std::vector<Line> lines_;
-  // Line of the first header of each section, by upper-cased name: lookups in files of
-  // thousands of sections stay cheap. A cache of lines_, so also filled by const lookups.
-  mutable std::optional<std::unordered_map<std::string, size_t>> sectionIndex_;
+  // The first section of each name, by upper-cased name, so that lookups in files of thousands
+  // of sections stay cheap. A cache of lines_, so also filled by const lookups.
+  mutable std::optional<std::unordered_map<std::string, SectionSpan>> sectionIndex_;
 };
 
 }  // namespace kx

@@ -148,6 +148,20 @@ TEST(IniWrite, LookupsFollowLinesThatMoved) {
   ini.EraseKey("a", "x");
   EXPECT_EQ(ini.ReadString("B", "Y", ""), "4");
   EXPECT_EQ(ini.Bytes(), "[a]\nnew=v\n[c]\nz=3\n[b]\ny=4\n");
+  ini.WriteString("c", "z", "5");
+  EXPECT_EQ(ini.ReadString("b", "y", ""), "4");
+  EXPECT_EQ(ini.Bytes(), "[a]\nnew=v\n[c]\nz=5\n[b]\ny=4\n");
+}
+
+TEST(IniWrite, ErasingTheFirstOfTwoEqualKeysUncoversTheSecond) {
+  IniFile ini = IniFile::FromBytes("[s]\nk=1\nother=x\nK=2\n[t]\nk=3\n");
+  EXPECT_EQ(ini.ReadString("s", "k", ""), "1");
+  ini.EraseKey("s", "k");
+  EXPECT_EQ(ini.ReadString("s", "k", ""), "2");
+  EXPECT_EQ(ini.ReadString("t", "k", ""), "3");
+  ini.EraseKey("s", "K");
+  EXPECT_FALSE(ini.KeyExists("s", "k"));
+  EXPECT_EQ(ini.ReadString("s", "other", ""), "x");
 }
 
 TEST(IniWrite, UnchangedFileRoundTripsByteForByte) {

@@ -4,7 +4,7 @@
 
 #include "dispatcher/automation_backend.h"
 #include "dispatcher/automation_standin.h"
-#include "dispatcher/executable_folder.h"
+#include "common/executable_folder.h"
 
 namespace kx {
 namespace {

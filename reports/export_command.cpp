@@ -1,6 +1,6 @@
 #include "reports/export_command.h"
 
-#include "dispatcher/executable_folder.h"
+#include "common/executable_folder.h"
 #include "reports/device_list_export.h"
 
 namespace kx {

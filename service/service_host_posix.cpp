@@ -6,6 +6,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "common/executable_folder.h"
 #include "service/kx_web_service.h"
 #include "service/service_host.h"
 
@@ -57,10 +58,11 @@ std::string UnitText(const fs::path& executable) {
 }  // namespace
 
 fs::path GetServiceFolder() {
-  std::error_code error;
-  const fs::path executable = fs::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  return executable.parent_path();
+  try {
+    return ExecutableFolder();
+  } catch (const fs::filesystem_error&) {
+    return {};
+  }
 }
 
 std::string InstallService(const fs::path& executable) {

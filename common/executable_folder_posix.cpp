@@ -1,4 +1,4 @@
-#include "dispatcher/executable_folder.h"
+#include "common/executable_folder.h"
 
 namespace kx {
 

@@ -3,12 +3,14 @@
 #include <array>
 
 #include "web/account_settings_handlers.h"
+#include "web/kml_handler.h"
 #include "web/page_handlers.h"
 #include "web/reload_handlers.h"
 #include "web/router.h"
 #include "web/sign_in_handler.h"
 #include "web/static_file_handler.h"
 #include "web/user_admin_handlers.h"
+#include "web/vehicle_data_handler.h"
 
 namespace kx {
 
@@ -18,12 +20,12 @@ PathHandler HandlerOfPath(int pathIndex) {
       HandleSignIn,              // /kxserver/main
       HandleSignOut,             // /kxserver/unlogin
       HandleAdminPage,           // /kxserver/admin
-      nullptr,                   // /kxserver/car
+      HandleVehicleData,         // /kxserver/car
       HandleJsFile,              // /kxserver/js
       HandleCssFile,             // /kxserver/css
       HandleImageFile,           // /kxserver/img
       HandleCarListPage,         // /kxserver/carlist
-      nullptr,                   // /kxserver/kml
+      ServeKmz,                  // /kxserver/kml
       HandleSettingsPage,        // /kxserver/settings
       HandleSaveSettings,        // /kxserver/savesettings
       HandleAddUser,             // /kxserver/AddUser

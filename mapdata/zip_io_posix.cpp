@@ -31,7 +31,9 @@ int OpenLocked(std::string_view path, int flags, int lock) {
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
   if (::flock(fd, lock | LOCK_NB) != 0) {
+    const int error = errno;
     ::close(fd);
+    errno = error;
     return -1;
   }
   return fd;
@@ -50,6 +52,15 @@ ArchiveFile::~ArchiveFile() {
 
 bool ArchiveFile::Create(std::string_view path) {
   CloseHandle(handle_);
+  // A new file replaces an old archive of the same name (once no other writer holds it), so that
+  // a reply still sending the old one reads it to its end instead of seeing it emptied.
+  if (const int old = OpenLocked(path, O_WRONLY, LOCK_EX); old >= 0) {
+    const bool removed = ::unlink(Utf8FromCp1251(path).c_str()) == 0;
+    ::close(old);
+    if (!removed) return false;
+  } else if (errno != ENOENT) {
+    return false;
+  }
   // Emptied only once the lock is held, so that a file in use by another writer stays intact.
   const int fd = OpenLocked(path, O_WRONLY | O_CREAT, LOCK_EX);
   if (fd < 0) return false;

@@ -4,6 +4,9 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 
+#include <fstream>
+#include <iterator>
+
 #include <gtest/gtest.h>
 
 #include "mapdata/crc32.h"
@@ -205,6 +208,17 @@ TEST(TZip, CreatingAgainReplacesTheWholeArchive) {
   const ziptest::Archive archive = ParseArchive(replaced);
   ASSERT_EQ(archive.entries, 1);
   EXPECT_EQ(archive.central[0].name, "small.kml");
+}
+
+TEST(TZip, AReaderOfTheOldArchiveReadsItToItsEnd) {
+  TempFolder folder;
+  ziptest::WriteFile(folder / "big.kml", ziptest::RandomBytes(100000, 3));
+  ziptest::WriteFile(folder / "small.kml", ToBytes("small"));
+  const Bytes old = MakeArchive(folder / "a.kmz", {{"big.kml", folder / "big.kml"}});
+  std::ifstream reader(folder / "a.kmz", std::ios::binary);  // a reply still sending it
+  (void)MakeArchive(folder / "a.kmz", {{"small.kml", folder / "small.kml"}});
+  const Bytes read{std::istreambuf_iterator<char>(reader), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(read, old);
 }
 
 // Keeps file writes of this process below a size limit while it lives, so that writes beyond

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libboost-dev libxml2-dev libfltk1.3-dev
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libssl-dev
-  python3 nodejs npm unzip
+  python3 unzip
   chromium xvfb xdotool imagemagick fonts-dejavu-core
   wrk nginx-light
 )
@@ -18,6 +18,9 @@ for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
     missing+=("$package")
 done
+# Node.js may come from elsewhere with npm bundled; Debian's packages only when it is missing.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "common/civil_calendar.h"
+
 namespace kx {
 namespace {
 
@@ -29,32 +31,12 @@ struct DateTimeFields {
   return value;
 }
 
-[[nodiscard]] bool IsLeapYear(int64_t year) {
-  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-}
-
-[[nodiscard]] int DaysInMonth(int64_t year, int month) {
-  constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar (H. Hinnant's algorithm,
-// in 64 bits so that any shifted time converts without overflow).
-[[nodiscard]] int64_t DaysFromCivil(int64_t year, int month, int day) {
-  year -= month <= 2 ? 1 : 0;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t year_of_era = year - era * 400;
-  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
-}
-
 [[nodiscard]] std::optional<UtcSeconds> ToSeconds(const DateTimeFields& f) {
   if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > DaysInMonth(f.year, f.month) ||
       f.hour > 23 || f.minute > 59 || f.second > 59) {
     return std::nullopt;
   }
-  return DaysFromCivil(f.year, f.month, f.day) * kSecondsPerDay + f.hour * kSecondsPerHour +
+  return DaysFromCivil({f.year, f.month, f.day}) * kSecondsPerDay + f.hour * kSecondsPerHour +
          f.minute * 60 + f.second;
 }
 
@@ -65,18 +47,10 @@ struct DateTimeFields {
     rest += kSecondsPerDay;
     --days;
   }
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t day_of_era = days - era * 146097;
-  const int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int64_t day_of_year =
-      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const int64_t month_index = (5 * day_of_year + 2) / 153;
-  const int month = static_cast<int>(month_index < 10 ? month_index + 3 : month_index - 9);
-  return {year_of_era + era * 400 + (month <= 2 ? 1 : 0),
-          month,
-          static_cast<int>(day_of_year - (153 * month_index + 2) / 5 + 1),
+  const CivilDate date = CivilFromDays(days);
+  return {date.year,
+          date.month,
+          date.day,
           static_cast<int>(rest / kSecondsPerHour),
           static_cast<int>(rest % kSecondsPerHour / 60),
           static_cast<int>(rest % 60)};

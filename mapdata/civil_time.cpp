@@ -1,13 +1,9 @@
 #include "mapdata/civil_time.h"
 
-#include <chrono>
+#include "common/civil_calendar.h"
 
 namespace kx {
 namespace {
-
-using std::chrono::days;
-using std::chrono::sys_days;
-using std::chrono::year_month_day;
 
 constexpr UtcSeconds kSecondsPerDay = 24 * kSecondsPerHour;
 
@@ -15,40 +11,31 @@ bool YearInRange(int year) {
   return year >= kMinCivilYear && year <= kMaxCivilYear;
 }
 
-year_month_day DateOf(const CivilTime& time) {
-  return year_month_day(std::chrono::year(time.year),
-                        std::chrono::month(static_cast<unsigned>(time.month)),
-                        std::chrono::day(static_cast<unsigned>(time.day)));
-}
-
 }  // namespace
 
 std::optional<UtcSeconds> SecondsOfCivil(const CivilTime& time) {
   if (!YearInRange(time.year) || time.month < 1 || time.month > 12 || time.day < 1 ||
-      time.day > 31 || time.hour < 0 || time.hour > 23 || time.minute < 0 || time.minute > 59 ||
-      time.second < 0 || time.second > 59) {
+      time.day > DaysInMonth(time.year, time.month) || time.hour < 0 || time.hour > 23 ||
+      time.minute < 0 || time.minute > 59 || time.second < 0 || time.second > 59) {
     return std::nullopt;
   }
-  const year_month_day date = DateOf(time);
-  if (!date.ok()) return std::nullopt;
-  const int64_t day_count = sys_days(date).time_since_epoch().count();
+  const int64_t day_count = DaysFromCivil({time.year, time.month, time.day});
   return day_count * kSecondsPerDay + time.hour * kSecondsPerHour + time.minute * 60 + time.second;
 }
 
 std::optional<CivilTime> CivilOfSeconds(UtcSeconds seconds) {
-  // Outside these bounds the year is out of range anyway; checking first keeps the day count
-  // within what the calendar types hold.
+  // Outside these bounds the year is out of range.
   constexpr UtcSeconds kFirst = -62135596800;  // 0001-01-01 00:00:00
   constexpr UtcSeconds kEnd = 253402300800;    // 10000-01-01 00:00:00
   if (seconds < kFirst || seconds >= kEnd) return std::nullopt;
   const int64_t day_count =
       seconds >= 0 ? seconds / kSecondsPerDay : -((-seconds + kSecondsPerDay - 1) / kSecondsPerDay);
   const int64_t rest = seconds - day_count * kSecondsPerDay;
-  const year_month_day date{sys_days(days(day_count))};
+  const CivilDate date = CivilFromDays(day_count);
   CivilTime time;
-  time.year = static_cast<int>(date.year());
-  time.month = static_cast<int>(static_cast<unsigned>(date.month()));
-  time.day = static_cast<int>(static_cast<unsigned>(date.day()));
+  time.year = static_cast<int>(date.year);
+  time.month = date.month;
+  time.day = date.day;
   time.hour = static_cast<int>(rest / kSecondsPerHour);
   time.minute = static_cast<int>(rest % kSecondsPerHour / 60);
   time.second = static_cast<int>(rest % 60);
@@ -60,10 +47,7 @@ bool IsMidnight(const CivilTime& time) {
 }
 
 std::tm TmOfCivil(const CivilTime& time) {
-  const year_month_day date = DateOf(time);
-  const sys_days day(date);
-  const std::chrono::year_month_day first_of_year(date.year(), std::chrono::January,
-                                                  std::chrono::day(1));
+  const int64_t day = DaysFromCivil({time.year, time.month, time.day});
   std::tm tm{};
   tm.tm_year = time.year - 1900;
   tm.tm_mon = time.month - 1;
@@ -71,8 +55,9 @@ std::tm TmOfCivil(const CivilTime& time) {
   tm.tm_hour = time.hour;
   tm.tm_min = time.minute;
   tm.tm_sec = time.second;
-  tm.tm_wday = static_cast<int>(std::chrono::weekday(day).c_encoding());
-  tm.tm_yday = static_cast<int>((day - sys_days(first_of_year)).count());
+  // 1970-01-01 was a Thursday (4).
+  tm.tm_wday = static_cast<int>(((day + 4) % 7 + 7) % 7);
+  tm.tm_yday = static_cast<int>(day - DaysFromCivil({time.year, 1, 1}));
   tm.tm_isdst = 0;
   return tm;
 }

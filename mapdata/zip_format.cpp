@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "common/civil_calendar.h"
 #include "common/cp1251.h"
 
 namespace kx::zip {
@@ -49,26 +50,6 @@ void PutCommonFields(std::vector<uint8_t>& out, const EntryFields& entry, uint16
   Put16(out, extraSize);
 }
 
-struct CivilDate {
-  int64_t year;
-  unsigned month;  // 1..12
-  unsigned day;    // 1..31
-};
-
-// The proleptic Gregorian date of a day count since 1970-01-01 (Howard Hinnant's algorithm).
-CivilDate CivilFromDays(int64_t days) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const unsigned dayOfEra = unsigned(days - era * 146097);
-  const unsigned yearOfEra =
-      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
-  const unsigned day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
-  const unsigned month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
-  return {int64_t(yearOfEra) + era * 400 + (month <= 2), month, day};
-}
-
 }  // namespace
 
 uint32_t UnixTime(FileTime time) {
@@ -85,8 +66,9 @@ DosDateTime ToDosDateTime(FileTime time) {
   const unsigned hour = unsigned(secondOfDay / 3600);
   const unsigned minute = unsigned(secondOfDay / 60 % 60);
   const unsigned second = unsigned(secondOfDay % 60);
-  return {uint16_t(hour << 11 | minute << 5 | second / 2),
-          uint16_t(((date.year - 1980) & 0x7F) << 9 | date.month << 5 | date.day)};
+  return {
+      uint16_t(hour << 11 | minute << 5 | second / 2),
+      uint16_t(((date.year - 1980) & 0x7F) << 9 | unsigned(date.month) << 5 | unsigned(date.day))};
 }
 
 uint32_t ExternalAttributes(uint8_t dosAttributes) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "common/atomic_file.h"
+#include "common/testing/scratch_folder.h"
 
 namespace kx {
 namespace {
@@ -23,17 +24,8 @@ std::string ReadFile(const fs::path& path) {
 
 class TempFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kx-ini-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(folder_, ec);
-  }
-  fs::path folder_;
+  kx::testing::ScratchFolder scratch_;
+  const fs::path folder_ = scratch_.path();
 };
 
 TEST(IniRead, SectionsAndKeysIgnoreCaseAndTheFirstMatchWins) {

@@ -11,31 +11,12 @@
 #include <sstream>
 #include <string>
 
+#include "common/testing/scratch_folder.h"
 #include "dispatcher/automation_standin.h"
 #include "dispatcher/fleet.h"
 #include "dispatcher/velorin_automation.h"
 
 namespace kx::testing {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kx-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 inline std::string ReadFileBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -13,7 +13,7 @@ using ziptest::ParseArchive;
 using ziptest::TempFolder;
 
 std::string FolderText(const TempFolder& folder) {
-  return folder.Path().string() + "/";
+  return folder.path().string() + "/";
 }
 
 TEST(PackKmz, PacksTheKmlBesideItUnderItsFullPath) {
@@ -55,7 +55,7 @@ TEST(PackKmz, FailuresStillReturnTheName) {
   EXPECT_EQ(PackKmz(FolderText(folder), "missing.kml"), "missing.kmz");
   EXPECT_EQ(ParseArchive(ziptest::ReadFile(folder / "missing.kmz")).entries, 0);
   EXPECT_EQ(PackKmz(FolderText(folder) + "no-such-folder/", "a.kml"), "a.kmz");
-  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "no-such-folder"));
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "no-such-folder"));
 }
 
 }  // namespace

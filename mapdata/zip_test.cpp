@@ -160,7 +160,7 @@ TEST(TZip, WithoutAnArchiveThereIsNoWriter) {
 TEST(TZip, RefusedEntriesLeaveAValidArchiveWithoutThem) {
   TempFolder folder;
   ziptest::WriteFile(folder / "a.kml", ToBytes("a"));
-  std::filesystem::create_directory(folder.Path() / "folder.kml");
+  std::filesystem::create_directory(folder.path() / "folder.kml");
   TZip zip;
   ASSERT_EQ(zip.Create(folder / "a.kmz"), kZipOk);
   EXPECT_EQ(zip.Add("", folder / "a.kml"), kZipBadArgument);

@@ -17,35 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "common/testing/scratch_folder.h"
+
 namespace kx::ziptest {
 
 using Bytes = std::vector<uint8_t>;
 
-// A fresh folder under the system's temporary folder, removed with its contents at the end.
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() /
-            ("kx_zip_test_" + std::to_string(::getpid()) + "_" + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  [[nodiscard]] const std::filesystem::path& Path() const { return path_; }
-  // A path inside the folder, as a UTF-8 string.
-  [[nodiscard]] std::string operator/(const std::string& name) const {
-    return (path_ / name).string();
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using TempFolder = kx::testing::ScratchFolder;
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

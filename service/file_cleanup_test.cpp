@@ -1,9 +1,10 @@
 #include "service/file_cleanup.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <fstream>
+
+#include "common/testing/scratch_folder.h"
 
 namespace kx {
 namespace {
@@ -13,13 +14,6 @@ using std::chrono::minutes;
 
 class DeleteOldFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kx-sweep-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   fs::path Make(const std::string& name, minutes age) {
     const fs::path path = folder_ / name;
     std::ofstream(path) << "x";
@@ -27,7 +21,8 @@ class DeleteOldFilesTest : public ::testing::Test {
     return path;
   }
 
-  fs::path folder_;
+  kx::testing::ScratchFolder scratch_;
+  const fs::path folder_ = scratch_.path();
   const fs::file_time_type now_ = fs::file_time_type::clock::now();
 };
 

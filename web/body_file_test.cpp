@@ -8,6 +8,8 @@
 #include <string>
 #include <system_error>
 
+#include "common/testing/scratch_folder.h"
+
 namespace kx::web {
 namespace {
 
@@ -15,20 +17,14 @@ namespace fs = std::filesystem;
 
 class BodyFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kx-body-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   fs::path Write(const std::string& name, const std::string& bytes) {
     const fs::path path = folder_ / name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
   }
 
-  fs::path folder_;
+  kx::testing::ScratchFolder scratch_;
+  const fs::path folder_ = scratch_.path();
 };
 
 std::string ReadAll(BodyFile& file, size_t chunk) {

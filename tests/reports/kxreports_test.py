@@ -105,8 +105,12 @@ class HeadlessExport(Fixture):
         self.assertEqual(ini["main"]["devcount"], "0")
         self.assertIn("dev2", ini)
 
-    def test_arguments_other_than_export_are_refused(self):
-        self.assertEqual(self.run_tool("--bogus").returncode, 64)
+    def test_arguments_other_than_export_alone_are_refused(self):
+        for args in (["--bogus"], ["export"], ["--export", "--export"], ["--export", "x"]):
+            result = self.run_tool(*args)
+            self.assertEqual(result.returncode, 64, args)  # EX_USAGE
+            self.assertEqual(result.stderr, b"usage: KXReports [--export]\n", args)
+        self.assertFalse(os.path.exists(self.device_list))
 
 
 class Display:

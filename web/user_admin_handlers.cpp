@@ -110,8 +110,10 @@ std::string_view AddUser(RequestScope& scope) {
   MainThreadSection gate;
   ServiceState& state = scope.state;
   IniFile users = IniFile::Load(UsersIniPath(state));
-  // Section names ignore letter case: "main", and any spelling of a present login, are taken.
-  if (users.SectionExists(request->login)) return kLoginExists;
+  // Section names ignore letter case: "main", and any spelling of a present login, are taken. A
+  // bare header that a hand edit left behind holds no user, so it does not take the login; the
+  // new keys then go under it.
+  if (users.SectionHasKeys(request->login)) return kLoginExists;
   const std::vector<int> devices = WriteNewAccount(users, scope, *request, digest);
   const bool byModerator = context.rights == kRightsModerator;
   if (byModerator) AppendManagedUser(users, context.login, request->login);

@@ -174,6 +174,24 @@ class AddUser(AdminTest):
         self.assertEqual(self.ask(moderator, "UserDel", "Login=vera"), "0")
 
 
+class AddUserOverLeftovers(AdminTest):
+    """A hand edit left a bare "[petr]" header in the middle of the file."""
+
+    USERS_INI = (main_section("admin", "mod", "ivan", "olga") + ADMIN + MOD + ["[petr]"] + IVAN +
+                 OLGA)
+
+    def test_a_bare_header_does_not_take_the_login_and_receives_its_keys(self):
+        admin = self.signed_in("admin")
+        self.assertEqual(self.ask(admin, "AddUser", "Login=petr&Pass=p&r=0&CarList=12-"), "0")
+        petr = new_section("petr", "p", 0, (12,))
+        self.assertEqual(self.users_ini(), ini(
+            *main_section("admin", "mod", "ivan", "olga", "petr"), *ADMIN, *MOD, *petr, *IVAN,
+            *OLGA))
+        self.signed_in("petr", "p")
+        # Now the section holds the user: the login is taken.
+        self.assert_unchanged(admin, "AddUser", ["Login=PETR&Pass=x&r=2&CarList="], "2")
+
+
 class GetUserInfo(AdminTest):
 
     def test_administrators_read_any_account(self):

@@ -211,8 +211,11 @@ std::string_view UserDel(RequestScope& scope) {
   state.accounts.Remove(login);
   state.sessions.RemoveSessionsOfLogin(login);
   state.userParams.RemoveUser(login);
-  // Memory keeps the moderators' lists as the file now has them.
+  // Memory keeps the moderators' lists as the file now has them. The caller's own list loses the
+  // login it reached it by, even where that list no longer matches the file (rights changed since
+  // the last load, a hand edit), so the login does not stay in the caller's reach.
   for (const std::string& moderator : moderators) state.userParams.RemoveSubUser(moderator, login);
+  state.userParams.RemoveSubUser(scope.context.login, groups->front());
   return kDone;
 }
 

@@ -328,6 +328,20 @@ class UserDel(AdminTest):
         self.assertEqual(self.ask(moderator, "GetUserInfo", "Login=ivan"), "")
         self.assert_unchanged(moderator, "SaveUser", ["Login=ivan&Pass=&r=0&CarList=12-"], "1")
 
+    def test_the_caller_loses_the_login_even_when_its_list_in_the_file_differs(self):
+        moderator = self.signed_in("mod")
+        # A hand edit takes ivan off the moderator's list in the file; the service, not reloaded,
+        # still has ivan in the moderator's list.
+        self.folder.write("Users.ini", ini(
+            *main_section("admin", "mod", "ivan", "olga", "petr"), *ADMIN,
+            *section("mod", "modpw", 1, devices=(12, 40)), *IVAN, *OLGA,
+            *section("petr", "p", 0, devices=(77,))))
+        self.assertEqual(self.ask(moderator, "UserDel", "Login=ivan"), "0")
+        admin = self.signed_in("admin")
+        self.assertEqual(self.ask(admin, "AddUser", "Login=ivan&Pass=n&r=0&CarList=40-"), "0")
+        self.assertEqual(self.ask(moderator, "GetUserInfo", "Login=ivan"), "")
+        self.assert_unchanged(moderator, "UserDel", ["Login=ivan"], "1")
+
     def test_a_spelling_of_the_login_deletes_the_account_everywhere(self):
         petr = self.signed_in("petr", "p")
         admin = self.signed_in("admin")

@@ -158,3 +158,31 @@ test('passwords set on the pages sign in through the sign-in form', async () => 
   assert.equal(await signsIn('anna', renewed), true);
   assert.equal(await signsIn('anna', changed), false);
 });
+
+test('a late user-information reply does not land on the user selected since', async () => {
+  const { context, page } = await session('admin', 'secret');
+  const add = (query) => page.evaluate((q) => fetch(`/kxserver/AddUser?${q}`, { method: 'POST' }).then((r) => r.text()), query);
+  assert.equal(await add('Login=first&Pass=&r=0&CarList=10-'), '0');
+  assert.equal(await add('Login=second&Pass=&r=1&CarList=20-'), '0');
+  // The reply about "first" reaches the page only once the one about "second" has been shown.
+  let release;
+  const held = new Promise((resolve) => { release = resolve; });
+  await page.route(/\/kxserver\/GetUserInfo\?Login=first$/, async (route) => {
+    const response = await route.fetch();
+    await held;
+    await route.fulfill({ response });
+  });
+  await page.goto(`${server.url}/kxserver/ChangeUser`);
+  const tree = page.frame({ name: 'Carlist' });
+  await tree.waitForSelector('input[name=chb20]', { state: 'attached' });
+  await page.selectOption('#UserList', 'first');
+  await page.selectOption('#UserList', 'second');
+  await tree.waitForFunction(() => document.querySelector('input[name=chb20]').checked);
+  const late = page.waitForResponse(/GetUserInfo\?Login=first$/);
+  release();
+  await (await late).finished();
+  await page.waitForTimeout(300);
+  assert.equal(await page.inputValue('#rights'), '1');
+  assert.deepEqual(await tree.$$eval('input[type=checkbox]:checked', (boxes) => boxes.map((b) => b.name)), ['chb20']);
+  await context.close();
+});

@@ -6,7 +6,7 @@
 namespace kx {
 namespace {
 
-constexpr char kSignInTitle[] = "Просмотр транспорта";
+constexpr char kMapPageTitle[] = "Просмотр транспорта";
 constexpr char kWrongCredentials[] = "Ошибка: Неверное имя пользователя или пароль";
 
 struct Credentials {
@@ -80,7 +80,7 @@ void HandleSignIn(RequestScope& scope) {
   // A browser that is signed in already keeps its session when it simply asks for the main page
   // again (the menu links to it); only visitors without a session become guests.
   if (form.empty() && !context.sessionListed && guestExists) form = kGuestSignInForm;
-  context.title = kSignInTitle;
+  context.title = kMapPageTitle;
   const Credentials credentials = ParseCredentials(form, guestExists);
   const std::string digest = PasswordDigest(credentials.login, credentials.password);
 

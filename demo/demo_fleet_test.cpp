@@ -5,7 +5,7 @@
 #include <optional>
 #include <set>
 
-#include "dispatcher/standin_test_util.h"
+#include "dispatcher/testing/standin_test_util.h"
 
 namespace kx::demo {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dispatcher/standin_test_util.h"
+#include "dispatcher/testing/standin_test_util.h"
 
 namespace kx {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "common/cp1251.h"
 #include "common/ini_file.h"
-#include "dispatcher/standin_test_util.h"
+#include "dispatcher/testing/standin_test_util.h"
 #include "registry/vehicle_registry.h"
 
 namespace kx {

@@ -62,9 +62,12 @@ constexpr std::string_view kTracksFolder = "tracks";
   }
 }
 
-[[nodiscard]] CallResult WriteDocument(std::string_view path, const std::string& document) {
+// Writes the document that `make` builds; a failure of either (a time that no date text can
+// hold, a file that cannot be written) is the call's failure.
+template <typename MakeDocument>
+[[nodiscard]] CallResult WriteDocument(std::string_view path, MakeDocument make) {
   try {
-    ReplaceFileAtomically(fs::path(path), document);
+    ReplaceFileAtomically(fs::path(path), make());
     return Ok();
   } catch (const std::exception& error) {
     return {kStatusUnspecifiedFailure, error.what()};
@@ -273,7 +276,8 @@ CallResult AutomationStandIn::ExportTrackToFile(std::string_view path, int32_t /
   if (CallResult served = Serve(); served.Failed()) return served;
   if (trip_ == 0 || Computing()) return Refused("no trip is selected");
   const auto& trip = trips_[static_cast<size_t>(trip_) - 1];
-  return WriteDocument(path, TripKml(trip_vehicle_, trip, static_cast<uint32_t>(icons), gmt));
+  return WriteDocument(
+      path, [&] { return TripKml(trip_vehicle_, trip, static_cast<uint32_t>(icons), gmt); });
 }
 
 CallResult AutomationStandIn::ExportCarsToFile(std::string_view path, std::string_view devices,
@@ -288,7 +292,7 @@ CallResult AutomationStandIn::ExportCarsToFile(std::string_view path, std::strin
     const auto found = FindCar(fleet_, device);
     if (found && found->car->position) positions.push_back(*found->car->position);
   }
-  return WriteDocument(path, PositionsKml(positions, gmt));
+  return WriteDocument(path, [&] { return PositionsKml(positions, gmt); });
 }
 
 }  // namespace kx

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <thread>
 
-#include "dispatcher/standin_test_util.h"
+#include "dispatcher/testing/standin_test_util.h"
+#include "dispatcher/testing/xml_probe_test_util.h"
 #include "dispatcher/velorin_automation.h"
-#include "dispatcher/xml_probe_test_util.h"
 
 namespace kx {
 namespace {
@@ -236,6 +236,9 @@ TEST_F(StandIn, ExportsLastPositionsOfListedDevices) {
   EXPECT_FALSE(fs::exists(kml));
   EXPECT_FALSE(
       link.ExportCarsToFile((folder_ / "no" / "x.kml").string(), "1001", 0, "", "", 0, 0, 1));
+  // A GMT that moves the time beyond the year 9999 has no date text: the export fails.
+  EXPECT_FALSE(link.ExportCarsToFile(kml.string(), "1001", 0, "", "", 0x7FFFFFFF, 0, 1));
+  EXPECT_FALSE(fs::exists(kml));
 }
 
 TEST_F(StandIn, FailAfterOpsStopsTheServerMidway) {

@@ -117,11 +117,11 @@ TEST_F(StandIn, RefusedReadsAndSetsRaiseTheCheckText) {
 
 TEST_F(StandIn, FleetFileRoundTrips) {
   Fleet fleet = ReadFleet(IniFile::Load(folder_ / "fleet.ini"));
-  fleet.compute_time = milliseconds(5);
-  fleet.fail_after_ops = 0;
+  fleet.computeTime = milliseconds(5);
+  fleet.failAfterOps = 0;
   const Fleet again = ReadFleet(WriteFleet(fleet));
   ASSERT_EQ(again.groups.size(), 3u);
-  EXPECT_EQ(again.groups[2].file_name, "спец.grp");
+  EXPECT_EQ(again.groups[2].fileName, "спец.grp");
   EXPECT_EQ(again.groups[1].cars.size(), 0u);
   const FleetCar& car = again.groups[0].cars[0];
   EXPECT_EQ(car.number, "А123ВС77");
@@ -130,8 +130,8 @@ TEST_F(StandIn, FleetFileRoundTrips) {
   EXPECT_DOUBLE_EQ(car.position->longitude, 37.61);
   EXPECT_EQ(car.position->time, ParseIsoDateTime("2010-03-05 07:05:00"));
   EXPECT_FALSE(again.groups[0].cars[1].position.has_value());
-  EXPECT_EQ(again.compute_time, milliseconds(5));
-  EXPECT_EQ(again.fail_after_ops, 0);
+  EXPECT_EQ(again.computeTime, milliseconds(5));
+  EXPECT_EQ(again.failAfterOps, 0);
 }
 
 TEST(CallFailureText, WithoutSystemTextShowsTheCode) {

@@ -115,7 +115,7 @@ class CarRequest {
     link.WaitForInitializing();
     const TCarsParams* vehicle = state_.vehicles.FindDevice(query_.DevNum);
     if (vehicle == nullptr) return PackedAnswer();
-    link.SetGroupIndexByFileName(vehicle->group_file_name);
+    link.SetGroupIndexByFileName(vehicle->groupFileName);
     link.SetCarIndexByDevice(query_.DevNum);
     if (query_.Kind == kCarTrack) {
       ExportTrack(link, *vehicle);
@@ -126,7 +126,7 @@ class CarRequest {
   }
 
   void ExportTrack(TVelorinAutomation& link, const TCarsParams& vehicle) {
-    link.StartComputing(vehicle.group_file_name, query_.DevNum,
+    link.StartComputing(vehicle.groupFileName, query_.DevNum,
                         FormatDispatcherDateTime(query_.Begin),
                         FormatDispatcherDateTime(query_.End), kTrackSource, kComputeMode);
     while (link.ComputingBusy() != 0) std::this_thread::sleep_for(kComputingPollInterval);

@@ -95,7 +95,13 @@ std::string KmlElement::Text() const {
   if (child->next != nullptr || !IsTextNode(*child)) {
     throw KmlError("\"" + LocalName() + "\" does not hold a single text node");
   }
-  return std::string(View(child->content));
+  // Hand-made and pretty-printed files put the text on a line of its own.
+  constexpr std::string_view kXmlWhiteSpace = " \t\r\n";
+  std::string_view text = View(child->content);
+  const size_t first = text.find_first_not_of(kXmlWhiteSpace);
+  if (first == std::string_view::npos) return {};
+  text = text.substr(first, text.find_last_not_of(kXmlWhiteSpace) - first + 1);
+  return std::string(text);
 }
 
 void KmlElement::SetText(std::string_view text) {

@@ -15,8 +15,8 @@ for file in Settings.ini Users.ini; do
 done
 # The dispatcher's folder of the file mode lies inside the demo folder.
 sed -i "s|^KXServerPath=.*|KXServerPath=$folder/dispatcher/\r|" "$folder/Settings.ini"
-# The file paths serve plain names only, so the vendor scripts go beside our own.
+# The file paths serve plain names only, so the vendor files go beside our own.
 cp static/js/*.js static/js/vendor/*.js "$folder/js/"
-cp static/css/*.css "$folder/css/"
-cp static/img/*.png static/img/*.gif static/img/*.ico "$folder/img/"
+cp static/css/*.css static/css/vendor/*.css "$folder/css/"
+cp static/img/*.png static/img/*.gif static/img/*.ico static/img/vendor/*.png "$folder/img/"
 if [ -x "$build/demo/kx_make_demo" ]; then "$build/demo/kx_make_demo" "$folder"; fi

@@ -88,24 +88,24 @@ function freePort() {
   });
 }
 
-// The static files as an installer lays them out: js (with the vendor scripts beside the
-// project's own), css and img.
+// The static files as an installer lays them out: each of js, css and img with the vendor files
+// beside the project's own.
 function copyStatic(folder) {
   const from = path.join(repo, 'static');
-  for (const sub of ['js', 'css', 'img']) fs.mkdirSync(path.join(folder, sub), { recursive: true });
-  for (const sub of ['css', 'img']) {
-    for (const name of fs.readdirSync(path.join(from, sub))) {
-      if (/\.(css|png|gif|ico)$/.test(name)) fs.copyFileSync(path.join(from, sub, name), path.join(folder, sub, name));
+  const kinds = { js: /\.js$/, css: /\.css$/, img: /\.(png|gif|ico)$/ };
+  for (const [sub, pattern] of Object.entries(kinds)) {
+    fs.mkdirSync(path.join(folder, sub), { recursive: true });
+    for (const dir of [path.join(from, sub), path.join(from, sub, 'vendor')]) {
+      if (!fs.existsSync(dir)) continue;
+      for (const name of fs.readdirSync(dir)) {
+        if (pattern.test(name)) fs.copyFileSync(path.join(dir, name), path.join(folder, sub, name));
+      }
     }
   }
-  for (const dir of [path.join(from, 'js'), path.join(from, 'js', 'vendor')]) {
-    if (!fs.existsSync(dir)) continue;
-    for (const name of fs.readdirSync(dir)) {
-      if (name.endsWith('.js')) fs.copyFileSync(path.join(dir, name), path.join(folder, 'js', name));
+  for (const name of ['togeojson.js', 'leaflet.js', 'worldoutline.js']) {
+    if (!fs.existsSync(path.join(folder, 'js', name))) {
+      throw new Error(`static/js/vendor/${name} is missing: run scripts/install-static-vendor.sh`);
     }
-  }
-  if (!fs.existsSync(path.join(folder, 'js', 'togeojson.js'))) {
-    throw new Error('static/js/vendor/togeojson.js is missing: run scripts/install-static-vendor.sh');
   }
 }
 

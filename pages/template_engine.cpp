@@ -7,6 +7,7 @@
 #include "common/main_thread_gate.h"
 #include "pages/counters.h"
 #include "pages/escape.h"
+#include "pages/map_scripts.h"
 #include "pages/page_images.h"
 #include "pages/page_tags.h"
 #include "pages/template_lines.h"
@@ -135,10 +136,8 @@ const std::unordered_map<std::string_view, TagValue>& Tags() {
        }},
       {"[logo]",
        [](std::string& out, const Expansion& x) { out += LogoImage(x.state.settings.LogoLink); }},
-      {"[GoogleMapsKey]",
-       [](std::string& out, const Expansion& x) {
-         AppendHtmlEscaped(out, x.state.settings.GoogleMapsKey);
-       }},
+      {"[MapScripts]",
+       [](std::string& out, const Expansion& x) { out += MapScripts(x.state.settings); }},
   };
   return kTags;
 }

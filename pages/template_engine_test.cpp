@@ -171,10 +171,12 @@ TEST_F(TemplateEngineTest, HeaderAndFooterImagesAreProbedOnEveryExpansion) {
   std::filesystem::remove_all(folder);
 }
 
-TEST_F(TemplateEngineTest, MapsKeyComesFromTheSettingsEscaped) {
-  EXPECT_EQ(Expand({"[GoogleMapsKey]"}, "S-user"), "");
-  state_.settings.GoogleMapsKey = "AIza-1\"&x";
-  EXPECT_EQ(Expand({"[GoogleMapsKey]"}, "S-user"), "AIza-1&quot;&amp;x");
+TEST_F(TemplateEngineTest, MapScriptsFollowTheSettings) {
+  EXPECT_NE(Expand({"[MapScripts]"}, "S-user").find("var kxMapLayers"), std::string::npos);
+  state_.settings.GoogleMapsKey = "AIza-1";
+  EXPECT_EQ(Expand({"[MapScripts]"}, "S-user"),
+            "<script type=\"text/javascript\" "
+            "src=\"https://maps.googleapis.com/maps/api/js?v=weekly&amp;key=AIza-1\"></script>");
 }
 
 TEST_F(TemplateEngineTest, StoredLayoutTextsCannotLeaveTheirAttribute) {

@@ -2,10 +2,23 @@
 // afterwards, from any thread, without the gate.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <string>
 
 namespace kx {
+
+// One tile layer of the open map: the address template of its tiles ({z}, {x}, {y} and
+// optionally {s} for a server letter) and the attribution its provider requires (text that may
+// hold links). An empty template means the layer has no tiles.
+struct MapTileLayer {
+  std::string tiles;
+  std::string attribution;
+};
+
+// The open map's layers by map type: 0 road map, 1 satellite, 2 terrain.
+inline constexpr size_t kMapTypeCount = 3;
+using MapTileLayers = std::array<MapTileLayer, kMapTypeCount>;
 
 struct ServiceSettings {
   int port = 80;
@@ -25,6 +38,8 @@ struct ServiceSettings {
   std::chrono::hours DelInterval{1};
   int FileTimeToLive = 1;  // hours
   std::string GoogleMapsKey;
+  // Used when there is no GoogleMapsKey.
+  MapTileLayers mapLayers{};
   // Address the sign-in page's logo links to; empty: the logo is shown without a link.
   std::string LogoLink;
 };

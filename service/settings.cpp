@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "service/map_settings.h"
+
 namespace kx {
 namespace {
 
@@ -43,6 +45,7 @@ ServiceSettings ReadSettings(const IniFile& ini) {
   settings.DelInterval = std::chrono::hours(std::max(1, ini.ReadInteger("main", "DelInterval", 1)));
   settings.FileTimeToLive = std::max(1, ini.ReadInteger("main", "FileTimeToLive", 1));
   settings.GoogleMapsKey = ini.ReadString("GoogleMaps", "Key", "");
+  settings.mapLayers = ReadMapTileLayers(ini);
   settings.LogoLink = ini.ReadString("main", "LogoLink", "");
   return settings;
 }

@@ -281,3 +281,27 @@ export function kmz(kmlText) {
   end.writeUInt32LE(central.length + name.length, 12); end.writeUInt32LE(centralOffset, 16);
   return Buffer.concat([local, name, packed, central, name, end]);
 }
+
+function pngChunk(type, data) {
+  const length = Buffer.alloc(4);
+  length.writeUInt32BE(data.length);
+  const body = Buffer.concat([Buffer.from(type, 'latin1'), data]);
+  const crc = Buffer.alloc(4);
+  crc.writeUInt32BE(crc32(body));
+  return Buffer.concat([length, body, crc]);
+}
+
+// A map tile: a PNG of 256 x 256 pixels in one colour ([r, g, b]).
+export function tilePng([r, g, b]) {
+  const size = 256;
+  const header = Buffer.alloc(13);
+  header.writeUInt32BE(size, 0); header.writeUInt32BE(size, 4);
+  header[8] = 8; header[9] = 2; // 8 bits per channel, RGB
+  const row = Buffer.alloc(1 + size * 3);
+  for (let x = 0; x < size; x++) row.set([r, g, b], 1 + x * 3);
+  const pixels = Buffer.concat(Array.from({ length: size }, () => row));
+  return Buffer.concat([
+    Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]),
+    pngChunk('IHDR', header), pngChunk('IDAT', zlib.deflateSync(pixels)), pngChunk('IEND', Buffer.alloc(0)),
+  ]);
+}

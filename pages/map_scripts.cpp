@@ -7,7 +7,8 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-constexpr std::string_view kGoogleMapsScript = "https://maps.googleapis.com/maps/api/js?v=weekly&key=";
+constexpr std::string_view kGoogleMapsScript =
+    "https://maps.googleapis.com/maps/api/js?v=weekly&key=";
 
 constexpr std::string_view kLeafletFiles =
     "<link rel=\"stylesheet\" type=\"text/css\" href=\"/kxserver/css?leaflet.css\" />\r\n"

@@ -48,8 +48,9 @@ TEST(MapScripts, HostileLayerTextsStayInsideTheirStrings) {
   }}));
   const std::string script = LayerScript(scripts);
   EXPECT_NE(script.find("tiles: 'x\\x27};alert(1);//'"), std::string::npos) << script;
-  EXPECT_NE(script.find("attribution: '\\x3C/script\\x3E\\x3Cscript\\x3Ealert(2)\\x3C/script\\x3E'"),
-            std::string::npos)
+  EXPECT_NE(
+      script.find("attribution: '\\x3C/script\\x3E\\x3Cscript\\x3Ealert(2)\\x3C/script\\x3E'"),
+      std::string::npos)
       << script;
   EXPECT_NE(script.find("attribution: '\\x22\\x5C\\x0A\\u2028'"), std::string::npos) << script;
   // Only the page's own script elements end: three files and the layers.
@@ -64,9 +65,10 @@ TEST(MapScripts, HostileLayerTextsStayInsideTheirStrings) {
 TEST(MapScripts, AKeyLoadsGoogleMapsWithTheKeyAsOneQueryValue) {
   ServiceSettings settings = WithLayers({});
   settings.GoogleMapsKey = "AIza_x-1.~";
-  EXPECT_EQ(MapScripts(settings),
-            "<script type=\"text/javascript\" "
-            "src=\"https://maps.googleapis.com/maps/api/js?v=weekly&amp;key=AIza_x-1.~\"></script>");
+  EXPECT_EQ(
+      MapScripts(settings),
+      "<script type=\"text/javascript\" "
+      "src=\"https://maps.googleapis.com/maps/api/js?v=weekly&amp;key=AIza_x-1.~\"></script>");
   settings.GoogleMapsKey = "k\"&callback=x<>";
   EXPECT_EQ(MapScripts(settings),
             "<script type=\"text/javascript\" "

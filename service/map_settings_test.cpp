@@ -24,7 +24,8 @@ TEST(MapSettings, EachKeyReplacesOnlyItsOwnValue) {
   const MapTileLayers layers = Read(
       "[map]\nroadtiles=http://tiles.fleet.local/osm/{z}/{x}/{y}.png\n"
       "TerrainAttribution=\n"
-      "SatelliteTiles=\"/tiles/sat/{z}/{x}/{y}.jpg\"\nSatelliteAttribution=Imagery: fleet office\n");
+      "SatelliteTiles=\"/tiles/sat/{z}/{x}/{y}.jpg\"\nSatelliteAttribution=Imagery: fleet "
+      "office\n");
   const MapTileLayers& defaults = DefaultMapTileLayers();
   EXPECT_EQ(layers[0].tiles, "http://tiles.fleet.local/osm/{z}/{x}/{y}.png");
   EXPECT_EQ(layers[0].attribution, defaults[0].attribution);

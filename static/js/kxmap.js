@@ -273,9 +273,11 @@ var KxMap = (function () {
       box.textContent = text;
       return box;
     };
+    var shown = false;
     function show(visible) {
-      if (visible && !notice.getContainer()) notice.addTo(map);
-      if (!visible && notice.getContainer()) notice.remove();
+      if (visible === shown) return;
+      shown = visible;
+      if (visible) notice.addTo(map); else notice.remove();
     }
     layers.forEach(function (layer) {
       var failures = 0;

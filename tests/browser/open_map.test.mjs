@@ -20,11 +20,11 @@ const VEHICLES = [
 ];
 const POSITIONS = { 1234: [55.72, 37.52], 4321: [55.8, 49.1], 777: [53.9, 27.56] };
 // ivan sees the satellite layer first, petr the road map, both at zoom 12; demo sees a long
-// trip at zoom 6.
+// trip at zoom 5.
 const USERS = [
   { login: 'ivan', password: 'pw', devices: [1234, 4321], display: { GoogleZoom: 12, GoogleType: 1, Icons: 2 } },
   { login: 'petr', password: 'pw', devices: [1234, 4321], display: { GoogleZoom: 12, GoogleType: 0, Icons: 2 } },
-  { login: 'demo', password: 'pw', devices: [777], display: { GoogleZoom: 6, GoogleType: 0, Icons: 2, tableheight: '100%' } },
+  { login: 'demo', password: 'pw', devices: [777], display: { GoogleZoom: 5, GoogleType: 0, Icons: 2 } },
 ];
 // One trip on 2010-03-05 (UTC), stops at both ends: 11:00 to 11:20 at GMT+5.
 const TRIP = [
@@ -36,7 +36,7 @@ const TRIP = [
 const LONG_TRIP = [
   ['2010-03-05 06:00:00', 55.75, 37.62, 0, 2],
   ['2010-03-05 08:00:00', 55.17, 35.10, 80, 0],
-  ['2010-03-05 10:00:00', 54.78, 32.04, 0, 2],
+  ['2010-03-05 10:00:00', 54.78, 32.04, 60, 0],
   ['2010-03-05 12:00:00', 54.51, 30.41, 90, 16],
   ['2010-03-05 14:00:00', 53.90, 27.56, 0, 2],
 ];
@@ -128,6 +128,7 @@ async function mapPage(server, login, { refuse = false, viewport } = {}) {
   const outside = [];
   await context.route((url) => !/^https?:\/\/127\.0\.0\.1(:\d+)?\//.test(url.href), (route) => {
     const url = route.request().url();
+    if (url.startsWith('https://maps.googleapis.com/')) return route.fallback();
     outside.push(url);
     if (refuse) return route.abort('connectionrefused');
     const server = Object.keys(TILE_COLOURS).find((name) => url.includes(`${name}.tiles.test`));
@@ -254,7 +255,8 @@ describe('tiles answered', () => {
     await session.page.waitForFunction(() => document.querySelectorAll('#GoogleFrame .leaflet-marker-icon').length === 2);
     const titles = await session.page.$$eval('#GoogleFrame .leaflet-marker-icon', (icons) => icons.map((i) => i.title));
     assert.deepEqual(titles, ['Газель', 'КамАЗ']);
-    await session.page.click('#GoogleFrame .leaflet-marker-icon[title="КамАЗ"]');
+    // The group's view is centred between the two, which may lie outside it at the user's zoom.
+    await session.page.$eval('#GoogleFrame .leaflet-marker-icon[title="КамАЗ"]', (marker) => marker.click());
     assert.equal(await session.page.textContent('#GoogleFrame .leaflet-popup-content .kx-info'), 'КамАЗ05.03.2010 15:00:00');
     await session.context.close();
   });
@@ -302,10 +304,10 @@ describe('tiles refused', () => {
   });
 
   test('a long trip on the outline alone (the picture of the README)', async () => {
-    const session = await mapPage(servers.defaults, 'demo', { refuse: true, viewport: { width: 1100, height: 640 } });
-    await showTrack(session, 'Volvo (777)', '05.03.2010 10:00', '05.03.2010 20:00', 6);
+    const session = await mapPage(servers.defaults, 'demo', { refuse: true, viewport: { width: 1200, height: 860 } });
+    await showTrack(session, 'Volvo (777)', '05.03.2010 10:00', '05.03.2010 20:00', 5);
     await session.page.waitForSelector('#GoogleFrame .kx-map-notice');
-    assert.equal(await session.page.$$eval('#GoogleFrame .leaflet-marker-icon', (m) => m.length), 3);
+    assert.deepEqual(await session.page.$$eval('#GoogleFrame .leaflet-marker-icon', (m) => m.map((i) => i.title)), ['Остановка', 'Остановка']);
     await screenshot(session.page, 'open-map-readme');
     if (process.env.KX_README_SCREENSHOT === '1') {
       fs.mkdirSync(path.dirname(README_SCREENSHOT), { recursive: true });

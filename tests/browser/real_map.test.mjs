@@ -1,6 +1,7 @@
 // The map flow against the server's own "/kxserver/car" and "/kxserver/kml" handlers: nothing on
-// the loopback server is answered by the test. Only the Maps API is the harness's fake, which
-// records the markers and lines the page draws from the archives the service packed.
+// the loopback server is answered by the test. The site has a Google Maps key, and the Maps API is
+// the harness's fake, which records the markers and lines the page draws from the archives the
+// service packed.
 //   File mode (UseKX=0): last positions from the dispatcher's LastPosition folder.
 //   Automation mode (UseKX=1): last positions and a track from the automation stand-in, whose
 //   folder is named by KX_AUTOMATION_DATA.
@@ -27,6 +28,7 @@ const TREE_NAMES = { 1234: 'Газель (1234)', 77: 'Fiat (77)', 4321: 'Кам
 const DISPATCHER_NAMES = { 1234: 'Газель А123ВС', 77: 'Fiat', 4321: 'КамАЗ' };
 // Group indexes follow the session's group list: north is 0, south 1.
 const NORTH = 0;
+const GOOGLE_KEY = '[GoogleMaps]\r\nKey=TEST-KEY\r\n';
 
 // One trip on 2010-03-05 (UTC): stop, moving with speeding, stop; 11:00 to 11:20 at GMT+5.
 const TRIP = [
@@ -181,7 +183,7 @@ describe('file mode: the dispatcher\'s last-position files', () => {
     fs.writeFileSync(path.join(folder, '0001234.kml'), lastPositionKml('a', '2010-03-05 23:30:00', POSITIONS[1234]));
     fs.writeFileSync(path.join(folder, '0000077.kml'), lastPositionKml('b', '2010-03-05 21:00:00', POSITIONS[77]));
     fs.writeFileSync(path.join(folder, '0004321.kml'), lastPositionKml('c', '2010-03-05 07:05:00', POSITIONS[4321]));
-    server = await startServer({ users: USERS, vehicles: VEHICLES, useKX: 0, settings: `KXServerPath=${dispatcher}/\r\n` });
+    server = await startServer({ users: USERS, vehicles: VEHICLES, useKX: 0, settings: `KXServerPath=${dispatcher}/\r\n${GOOGLE_KEY}` });
   });
   after(async () => {
     await server?.stop();
@@ -203,7 +205,7 @@ describe('automation mode: the dispatcher stand-in', () => {
     const saved = process.env.KX_AUTOMATION_DATA;
     process.env.KX_AUTOMATION_DATA = automation;
     try {
-      server = await startServer({ users: USERS, vehicles: VEHICLES, useKX: 1 });
+      server = await startServer({ users: USERS, vehicles: VEHICLES, useKX: 1, settings: GOOGLE_KEY });
     } finally {
       if (saved === undefined) delete process.env.KX_AUTOMATION_DATA; else process.env.KX_AUTOMATION_DATA = saved;
     }

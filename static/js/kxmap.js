@@ -358,10 +358,7 @@ var KxMap = (function () {
       .catch(function (error) { if (onError) onError(error.message || String(error)); });
   }
 
-  return {
-    load: load, archivePath: archivePath, localIcon: localIcon, attributionHtml: attributionHtml,
-    drawGoogle: drawGoogle, openMap: openMap, drawOpen: drawOpen
-  };
+  return { load: load, archivePath: archivePath, drawGoogle: drawGoogle, openMap: openMap, drawOpen: drawOpen };
 })();
 
 // The main pages' side of the map requests (getXmlHttp comes from kxrequest.js). The page

@@ -10,16 +10,18 @@ namespace {
 
 constexpr int kCoordinateDecimals = 6;  // about 0.1 m, finer than any tracker reports
 
+// Each event with its text and the map page's icon for it (served from the service's img folder).
 struct NamedEvent {
   uint32_t bit;
   const char* name;
+  const char* icon;
 };
 constexpr std::array<NamedEvent, 5> kEventNames = {{
-    {kEventStop, "Остановка"},
-    {kEventSignalLoss, "Пропадание сигнала"},
-    {kEventPowerLoss, "Пропадание питания"},
-    {kEventSpeeding, "Превышение скорости"},
-    {kEventFuel, "Заправка или слив"},
+    {kEventStop, "Остановка", "KX_park.gif"},
+    {kEventSignalLoss, "Пропадание сигнала", "KX_blind.gif"},
+    {kEventPowerLoss, "Пропадание питания", "KX_power.gif"},
+    {kEventSpeeding, "Превышение скорости", "KX_speed.gif"},
+    {kEventFuel, "Заправка или слив", "KX_fuelup.gif"},
 }};
 
 void AppendFixed(std::string& out, double value, int decimals) {
@@ -33,10 +35,16 @@ void AppendFixed(std::string& out, double value, int decimals) {
   return "<" + std::string(name) + ">" + XmlText(text) + "</" + std::string(name) + ">";
 }
 
+// A point placemark; with an icon file name, the placemark's style shows that icon.
 [[nodiscard]] std::string PointPlacemark(std::string_view name, std::string_view description,
-                                         double latitude, double longitude) {
+                                         double latitude, double longitude,
+                                         std::string_view icon = {}) {
+  const std::string style = icon.empty()
+                                ? ""
+                                : "\n    <Style><IconStyle><Icon>" + Element("href", icon) +
+                                      "</Icon></IconStyle></Style>";
   return "  <Placemark>\n    " + Element("name", name) + "\n    " +
-         Element("description", description) + "\n    <Point>" +
+         Element("description", description) + style + "\n    <Point>" +
          Element("coordinates", KmlCoordinates(latitude, longitude)) + "</Point>\n  </Placemark>\n";
 }
 
@@ -99,6 +107,18 @@ std::string EventNames(uint32_t events) {
   return names;
 }
 
+std::string EventIcon(uint32_t events) {
+  for (const NamedEvent& event : kEventNames) {
+    if ((events & event.bit) != 0) return event.icon;
+  }
+  for (int sensor = 1; sensor <= kSensorCount; ++sensor) {
+    if ((events & (kEventSensor1 << (sensor - 1))) != 0) {
+      return "KX_sens" + std::to_string(sensor) + ".gif";
+    }
+  }
+  return {};
+}
+
 std::string TripKml(std::string_view vehicle_name, std::span<const TrackPoint> trip,
                     uint32_t icon_mask, int32_t gmt_hours) {
   std::string body = TripLine(vehicle_name, trip, gmt_hours);
@@ -106,7 +126,7 @@ std::string TripKml(std::string_view vehicle_name, std::span<const TrackPoint> t
     const uint32_t shown = point.events & icon_mask;
     if (shown == 0) continue;
     body += PointPlacemark(EventNames(shown), PointDescription(point, gmt_hours), point.latitude,
-                           point.longitude);
+                           point.longitude, EventIcon(shown));
   }
   return Document(vehicle_name, body);
 }

@@ -36,4 +36,8 @@ struct VehiclePosition {
 // Russian names of the events of a bit set, joined by ", " (bits without a name are left out).
 [[nodiscard]] std::string EventNames(uint32_t events);
 
+// The map icon file of the first event of a bit set that has one ("KX_park.gif", ..., sensors
+// "KX_sens1.gif" ...); empty when none has.
+[[nodiscard]] std::string EventIcon(uint32_t events);
+
 }  // namespace kx

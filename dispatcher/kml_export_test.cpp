@@ -40,6 +40,10 @@ TEST(TripKml, OneLineAndAPlacemarkPerPointMeetingTheMask) {
   EXPECT_EQ(kml.Text("//k:Placemark[2]/k:description"), "06.03.2010 02:40:00, 61 км/ч");
   EXPECT_EQ(kml.Text("//k:Placemark[3]/k:name"), "Заправка или слив");
   EXPECT_EQ(kml.Text("//k:Placemark[3]/k:Point/k:coordinates"), "37.800000,55.780000,0");
+  // Event points show the icon of their first shown event; the track line has none.
+  EXPECT_EQ(kml.Text("//k:Placemark[2]/k:Style/k:IconStyle/k:Icon/k:href"), "KX_speed.gif");
+  EXPECT_EQ(kml.Text("//k:Placemark[3]/k:Style/k:IconStyle/k:Icon/k:href"), "KX_fuelup.gif");
+  EXPECT_EQ(kml.Count("//k:Placemark[1]/k:Style"), 0);
 }
 
 TEST(PositionsKml, OnePlacemarkPerVehicleWithLocalTime) {
@@ -62,6 +66,14 @@ TEST(EventNames, EveryEventKindHasAName) {
             "Заправка или слив");
   EXPECT_EQ(EventNames(4096 | 524288), "Датчик 1, Датчик 8");
   EXPECT_EQ(EventNames(1 | 64 | 2048 | 1048576), "");
+}
+
+TEST(EventIcon, TheFirstEventWithAnIconNamesIt) {
+  EXPECT_EQ(EventIcon(kEventStop | kEventFuel), "KX_park.gif");
+  EXPECT_EQ(EventIcon(kEventSignalLoss), "KX_blind.gif");
+  EXPECT_EQ(EventIcon(kEventPowerLoss), "KX_power.gif");
+  EXPECT_EQ(EventIcon(kEventSensor1 << 7), "KX_sens8.gif");
+  EXPECT_EQ(EventIcon(1 | 64 | 1048576), "");
 }
 
 }  // namespace

@@ -205,11 +205,11 @@ describe('tiles answered', () => {
     assert.ok((await visibleTiles(page)).every((src) => /^https:\/\/sat\.tiles\.test\/s\/12\/\d+\/\d+\.jpg$/.test(src)));
     assert.match(await attributionText(page), /Снимки Sat Imagery/);
 
-    // The stops' markers stand on their positions: the icon's tip is where the tile of the
+    // The stops' icons stand on their positions: an event icon is centred where the tile of the
     // position places it. The track runs from the first point to the last.
     const tips = await page.$$eval('#GoogleFrame .leaflet-marker-icon', (icons) => icons.map((i) => {
       const r = i.getBoundingClientRect();
-      return { title: i.title, tip: [r.left + 12, r.top + 41] };
+      return { title: i.title, tip: [r.left + r.width / 2, r.top + r.height / 2] };
     }));
     assert.deepEqual(tips.map((t) => t.title), ['Остановка', 'Остановка']);
     near(tips[0].tip, await expectedScreenPoint(page, [55.70, 37.50], 12, TILES.sat.url), 'first stop');

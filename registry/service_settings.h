@@ -25,6 +25,11 @@ struct ServiceSettings {
   std::chrono::hours DelInterval{1};
   int FileTimeToLive = 1;  // hours
   std::string GoogleMapsKey;
+  // Most live sessions; when full, a new one ends the guest session idle the longest, or the
+  // signed-in session idle the longest when no guest session is left.
+  int MaxSessions = 20000;
+  // Most client connections served at once; one more is answered 503 and closed.
+  int MaxConnections = 1000;
 };
 
 }  // namespace kx

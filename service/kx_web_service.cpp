@@ -83,7 +83,8 @@ void TKXWEBService::ArmTimerToDel() {
 }
 
 // Uses only values copied at start-up, so a sweep after the stop sequence touches nothing but
-// the folder.
+// the folder. The sweep never throws: an error of a sweep is ignored, and an exception here would
+// leave the main thread's event loop and end the process.
 void TKXWEBService::TimerToDelTimer() {
   MainThreadSection gate;
   DeleteOldFiles(kmlFolder_, fileTimeToLive_);

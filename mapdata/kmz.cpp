@@ -1,7 +1,11 @@
 #include "mapdata/kmz.h"
 
+#include <atomic>
+#include <cstdint>
+
 #include "common/cp1251.h"
 #include "mapdata/zip.h"
+#include "mapdata/zip_io.h"
 
 namespace kx {
 namespace {
@@ -18,18 +22,33 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   return result;
 }
 
+// A name beside the archive, unique in this process, with the archive's ".kmz" extension so that
+// the clean-up sweep also removes one that a crash left behind. It cannot be fetched: archive
+// requests name hexadecimal digits and a single ".kmz".
+std::string TemporaryArchiveName(const std::string& archive) {
+  static std::atomic<uint64_t> counter{0};
+  return archive + ".part" + std::to_string(counter.fetch_add(1)) + ".kmz";
+}
+
 }  // namespace
 
 std::string PackKmz(std::string_view kmlFolder, std::string_view kmlName) {
   std::string kmzName = ReplaceAll(kmlName, ".kml", ".kmz");
   const std::string source = Cp1251FromUtf8(std::string(kmlFolder) + std::string(kmlName));
   const std::string archive = Cp1251FromUtf8(std::string(kmlFolder) + kmzName);
-  // Each step's result is deliberately left unexamined: a failed step leaves no archive or an
-  // unusable one, and the archive's reader reports that.
+  // The archive is written under a temporary name and renamed into place once complete, so that
+  // a fetch during a repack of the same name reads the old archive or the new one, never half of
+  // one. A source that cannot be added still gives an archive (without entries), as it always
+  // did; only a failed write keeps the old archive. The reader of the archive reports failures.
+  const std::string temporary = TemporaryArchiveName(archive);
   TZip zip;
-  (void)zip.Create(archive);
+  if (zip.Create(temporary) != kZipOk) return kmzName;
   (void)zip.Add(source, source);
-  (void)zip.Close();
+  if (zip.Close() == kZipOk) {
+    (void)zip::MoveArchiveIntoPlace(temporary, archive);
+  } else {
+    zip::DiscardArchive(temporary);
+  }
   return kmzName;
 }
 

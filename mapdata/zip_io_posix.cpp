@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "common/cp1251.h"
@@ -94,6 +95,17 @@ bool ArchiveFile::Close() {
   const int fd = int(handle_);
   handle_ = -1;
   return ::close(fd) == 0;
+}
+
+bool MoveArchiveIntoPlace(std::string_view from, std::string_view to) {
+  const std::string source = Utf8FromCp1251(from);
+  if (::rename(source.c_str(), Utf8FromCp1251(to).c_str()) == 0) return true;
+  ::unlink(source.c_str());
+  return false;
+}
+
+void DiscardArchive(std::string_view path) {
+  ::unlink(Utf8FromCp1251(path).c_str());
 }
 
 SourceFile::~SourceFile() {

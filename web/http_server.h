@@ -4,7 +4,7 @@
 // Every request with method GET, POST or HEAD goes to the request handler; HEAD receives the head
 // of the GET reply (with its Content-Length) and no body. Other methods get 501 with an empty
 // body. An exception escaping the handler gives status 500 with the exception's message as the
-// body. Every reply carries "Cache-control: no-cache" and a Content-Length.
+// body, each absolute path in it cut to its last name. Every reply carries "Cache-control: no-cache" and a Content-Length.
 #pragma once
 
 #include <atomic>

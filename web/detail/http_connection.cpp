@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "web/detail/connection_stream.h"
+#include "web/detail/error_text.h"
 #include "web/detail/reply_body.h"
 #include "web/detail/request_text.h"
 #include "web/http_limits.h"
@@ -168,7 +169,7 @@ HttpResponse Connection::Dispatch(HttpRequest& request) const {
       throw std::out_of_range("invalid HTTP status " + std::to_string(response.status));
     }
   } catch (const std::exception& e) {
-    return StatusReply(500, e.what());
+    return StatusReply(500, WithoutAbsolutePaths(e.what()));
   } catch (...) {
     return StatusReply(500, "unknown error");
   }

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <string>
 
+#include "web/http_limits.h"
+
 namespace kx {
 
 struct ServiceSettings {
@@ -27,9 +29,9 @@ struct ServiceSettings {
   std::string GoogleMapsKey;
   // Most live sessions; when full, a new one ends the guest session idle the longest, or the
   // signed-in session idle the longest when no guest session is left.
-  int MaxSessions = 20000;
+  int MaxSessions = static_cast<int>(web::kMaxSessions);
   // Most client connections served at once; one more is answered 503 and closed.
-  int MaxConnections = 1000;
+  int MaxConnections = static_cast<int>(web::kMaxConnections);
 };
 
 }  // namespace kx

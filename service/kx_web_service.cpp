@@ -35,7 +35,12 @@ bool TKXWEBService::ServiceStart() {
     server_ = std::make_unique<web::HttpServer>(
         [&state](web::HttpExchange& exchange) { IdHTTPServer1CommandGet(state, exchange); },
         [&state](const std::string& sessionId) { IdHTTPServer1SessionEnd(state, sessionId); });
-    server_->Start({static_cast<uint16_t>(state.settings.port), options_.sessionTimeout});
+    web::HttpServerOptions serverOptions;
+    serverOptions.port = static_cast<uint16_t>(state.settings.port);
+    serverOptions.sessionTimeout = options_.sessionTimeout;
+    serverOptions.maxSessions = static_cast<size_t>(state.settings.MaxSessions);
+    serverOptions.maxConnections = static_cast<size_t>(state.settings.MaxConnections);
+    server_->Start(serverOptions);
     trace_ += "5";
     return true;
   } catch (const std::exception& error) {

@@ -9,7 +9,7 @@ build=$(cd "${1:-$here/../../build}" && pwd)
 . "$here/../service_folder.sh"
 ulimit -n 8192
 make_service_folder
-python3 "$here/guest_account.py" "$folder"
+python3 "$here/visitor_accounts.py" "$folder"
 start_service
 python3 "$here/trickle.py" "$port" "$server" 2000
 kill -0 "$server" && echo "server still running"

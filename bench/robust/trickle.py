@@ -43,7 +43,11 @@ for _ in range(count):
         pass
     sockets.append(s)
 time.sleep(1.0)
-readable, _, _ = select.select(sockets, [], [], 0)
+poller = select.poll()
+for s in sockets:
+    poller.register(s, select.POLLIN)
+ready = {fd for fd, _ in poller.poll(0)}
+readable = [s for s in sockets if s.fileno() in ready]
 refused = 0
 for s in readable:
     data = b""

@@ -1,7 +1,11 @@
 #include "mapdata/kmz.h"
 
+#include <atomic>
+#include <cstdint>
+
 #include "common/cp1251.h"
 #include "mapdata/zip.h"
+#include "mapdata/zip_io.h"
 
 namespace kx {
 namespace {
@@ -18,18 +22,37 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   return result;
 }
 
+// A name beside the archive, unique in this process, with the archive's ".kmz" extension so that
+// the clean-up sweep also removes one that a crash left behind. It cannot be fetched: archive
+// requests name hexadecimal digits and a single ".kmz".
+std::filesystem::path TemporaryArchiveName(const std::filesystem::path& archive) {
+  static std::atomic<uint64_t> counter{0};
+  std::filesystem::path temporary = archive;
+  temporary += ".part" + std::to_string(counter.fetch_add(1)) + ".kmz";
+  return temporary;
+}
+
 }  // namespace
 
 std::optional<std::string> PackKmz(const std::filesystem::path& kmlFolder,
                                    std::string_view kmlName) {
   std::string kmzName = ReplaceAll(kmlName, ".kml", ".kmz");
   const std::filesystem::path source = kmlFolder / kmlName;
+  const std::filesystem::path archive = kmlFolder / kmzName;
+  // The archive is written under a temporary name and renamed into place once complete, so that
+  // a fetch during a repack of the same name reads the old archive or the new one, never half of
+  // one.
+  const std::filesystem::path temporary = TemporaryArchiveName(archive);
   TZip zip;
-  if (zip.Create(kmlFolder / kmzName) != kZipOk) return std::nullopt;
+  if (zip.Create(temporary) != kZipOk) return std::nullopt;
   const bool added = zip.Add(Cp1251FromUtf8(source.string()), source) == kZipOk;
   // Closed in any case, so that the archive file is released.
   const bool closed = zip.Close() == kZipOk;
-  if (!added || !closed) return std::nullopt;
+  if (!added || !closed) {
+    zip::DiscardArchive(temporary);
+    return std::nullopt;
+  }
+  if (!zip::MoveArchiveIntoPlace(temporary, archive)) return std::nullopt;
   return kmzName;
 }
 

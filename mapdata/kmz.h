@@ -12,8 +12,9 @@ namespace kx {
 // with every ".kml" replaced by ".kmz", and returns KmzName. The archive holds one deflated entry
 // named by the source's full path in windows-1251 ("?" for what that code page lacks) with "/"
 // separators; the files themselves are found by their own paths, whatever characters the folder
-// holds. std::nullopt when the archive could not be made whole (the KML is missing, the folder
-// cannot be written): there is then nothing to point the map at.
+// holds. An existing archive of that name is replaced in one step: readers see the old archive or
+// the new one, whole. std::nullopt when the archive could not be made whole (the KML is missing,
+// the folder cannot be written); an old archive of that name then stays as it was.
 [[nodiscard]] std::optional<std::string> PackKmz(const std::filesystem::path& kmlFolder,
                                                  std::string_view kmlName);
 

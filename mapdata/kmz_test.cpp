@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
 #include "common/cp1251.h"
 #include "mapdata/testing/zip_test_support.h"
 
@@ -61,6 +66,31 @@ TEST(PackKmz, PackingAgainReplacesTheArchive) {
   const ziptest::Archive archive = ParseArchive(ziptest::ReadFile(folder / "a.kmz"));
   ASSERT_EQ(archive.entries, 1);
   EXPECT_EQ(ziptest::Inflate(archive.local[0].data, second.size()), second);
+}
+
+// A fetch while the same archive is packed again reads the old archive or the new one, whole:
+// every read ends with the end record, and no temporary file stays behind.
+TEST(PackKmz, ReadersDuringARepackSeeAWholeArchive) {
+  TempFolder folder;
+  ziptest::WriteFile(folder / "a.kml", ziptest::RandomBytes(400000, 7));
+  ASSERT_EQ(PackKmz(folder.path(), "a.kml"), "a.kmz");
+  std::atomic<bool> packing{true};
+  std::thread packer([&] {
+    for (int i = 0; i < 12; ++i) (void)PackKmz(folder.path(), "a.kml");
+    packing = false;
+  });
+  int reads = 0;
+  int partial = 0;
+  while (packing) {
+    std::ifstream file(folder / "a.kmz", std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    ++reads;
+    if (bytes.size() < 22 || bytes.compare(bytes.size() - 22, 4, "PK\x05\x06") != 0) ++partial;
+  }
+  packer.join();
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(partial, 0);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 }
 
 TEST(PackKmz, FailuresGiveNoName) {

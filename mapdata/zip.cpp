@@ -2,10 +2,12 @@
 
 #include <array>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "mapdata/crc32.h"
 #include "mapdata/deflate.h"
+#include "mapdata/deflater_pool.h"
 #include "mapdata/zip_format.h"
 #include "mapdata/zip_io.h"
 
@@ -43,13 +45,6 @@ struct ListedEntry {
   uint32_t localHeaderOffset;
 };
 
-// The compressor of this thread, kept between archives: its state (over a megabyte) is then reset
-// for each entry instead of being allocated and zeroed for every archive a request writes.
-Deflater& ThreadDeflater() {
-  thread_local Deflater deflater;
-  return deflater;
-}
-
 }  // namespace
 
 struct TZip::Writer {
@@ -74,8 +69,12 @@ struct TZip::Writer {
   uint32_t WriteData(zip::SourceFile& source, uint16_t method, Data& data) {
     ArchiveSink sink(file);
     try {
-      Deflater& deflater = ThreadDeflater();
-      if (method == zip::kMethodDeflated) deflater.Reset(sink);
+      // Leased for the entry only, and only when the entry is deflated.
+      std::optional<DeflaterLease> lease;
+      if (method == zip::kMethodDeflated) {
+        lease.emplace();
+        (**lease).Reset(sink);
+      }
       for (;;) {
         const ptrdiff_t got = source.Read(buffer);
         if (got < 0) return kZipCannotOpen;
@@ -84,13 +83,13 @@ struct TZip::Writer {
         data.crc = Crc32Update(data.crc, bytes);
         data.inputBytes += bytes.size();
         if (method == zip::kMethodDeflated) {
-          deflater.Write(bytes);
+          (**lease).Write(bytes);
         } else {
           sink.Put(bytes);
         }
         if (sink.Failed()) return kZipWriteFailed;
       }
-      if (method == zip::kMethodDeflated) deflater.Finish();
+      if (lease) (**lease).Finish();
     } catch (const std::exception&) {
       return kZipCompressorError;
     }

@@ -42,6 +42,14 @@ class ArchiveFile {
   intptr_t handle_ = -1;
 };
 
+// Renames the finished archive `from` over `to` in one step, so that a reader opening `to` gets
+// either the old archive or the new one, whole. On failure `from` is removed and false returned.
+[[nodiscard]] bool MoveArchiveIntoPlace(const std::filesystem::path& from,
+                                        const std::filesystem::path& to);
+
+// Deletes an archive that is not to be used (a write failed); nothing when it does not exist.
+void DiscardArchive(const std::filesystem::path& path);
+
 // A source file, opened for reading and shared with other readers only.
 class SourceFile {
  public:

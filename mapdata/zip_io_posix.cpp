@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "mapdata/zip_io.h"
@@ -92,6 +93,16 @@ bool ArchiveFile::Close() {
   const int fd = int(handle_);
   handle_ = -1;
   return ::close(fd) == 0;
+}
+
+bool MoveArchiveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::rename(from.c_str(), to.c_str()) == 0) return true;
+  ::unlink(from.c_str());
+  return false;
+}
+
+void DiscardArchive(const std::filesystem::path& path) {
+  ::unlink(path.c_str());
 }
 
 SourceFile::~SourceFile() {

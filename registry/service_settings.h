@@ -6,6 +6,8 @@
 #include <chrono>
 #include <string>
 
+#include "web/http_limits.h"
+
 namespace kx {
 
 // One tile layer of the open map: the address template of its tiles ({z}, {x}, {y} and
@@ -42,6 +44,11 @@ struct ServiceSettings {
   MapTileLayers mapLayers{};
   // Address the sign-in page's logo links to; empty: the logo is shown without a link.
   std::string LogoLink;
+  // Most live sessions; when full, a new one ends the guest session idle the longest, or the
+  // signed-in session idle the longest when no guest session is left.
+  int MaxSessions = static_cast<int>(web::kMaxSessions);
+  // Most client connections served at once; one more is answered 503 and closed.
+  int MaxConnections = static_cast<int>(web::kMaxConnections);
 };
 
 }  // namespace kx

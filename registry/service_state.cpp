@@ -40,10 +40,14 @@ void LoadVehicles(ServiceState& state) {
 }
 
 void ReloadUserAccounts(ServiceState& state) {
+  // Read into new structures and swapped in only when complete, so that a reload that fails (the
+  // file cannot be read, memory runs out) keeps the accounts the service had.
   const IniFile users = IniFile::Load(state.File("Users.ini"));
-  state.userParams.Clear();
-  state.accounts.Clear();
-  LoadUserAccounts(users, state.accounts, state.userParams);
+  UserAccounts accounts;
+  MyUserParamsList userParams;
+  LoadUserAccounts(users, accounts, userParams);
+  state.accounts = std::move(accounts);
+  state.userParams = std::move(userParams);
 }
 
 }  // namespace kx

@@ -44,7 +44,8 @@ struct ServiceState {
 // DeviceList.ini in the service folder.
 void LoadVehicles(ServiceState& state);
 
-// Empties the accounts and display settings and reads Users.ini again.
+// Replaces the accounts and display settings by those of Users.ini; when reading it fails, the
+// old ones stay and the error is thrown.
 void ReloadUserAccounts(ServiceState& state);
 
 }  // namespace kx

@@ -1,33 +1,26 @@
 #include "registry/session_list.h"
 
-#include <algorithm>
-
-#include "common/ini_file.h"
-
 namespace kx {
 
-int MySessionList::AddSession(std::string_view sessionId, std::string_view login, int rights,
-                              VehicleKeys vehicles) {
-  entries_.push_back(
-      {std::string(sessionId), std::string(login), std::to_string(rights), std::move(vehicles)});
-  return static_cast<int>(entries_.size()) - 1;
+void MySessionList::AddSession(std::string_view sessionId, std::string_view login, int rights,
+                               VehicleKeys vehicles) {
+  RemoveSession(sessionId);
+  entries_.emplace(std::string(sessionId), Entry{std::string(login), rights, std::move(vehicles)});
+  idsOfLogin_[std::string(login)].emplace(sessionId);
+}
+
+void MySessionList::AddSession(std::string_view sessionId, std::string_view login, int rights,
+                               const std::vector<std::string>& vehicles) {
+  AddSession(sessionId, login, rights, std::make_shared<const std::vector<std::string>>(vehicles));
 }
 
 const MySessionList::Entry* MySessionList::Find(std::string_view sessionId) const {
-  const auto it = std::find_if(entries_.begin(), entries_.end(),
-                               [&](const Entry& entry) { return entry.sessionId == sessionId; });
-  return it == entries_.end() ? nullptr : &*it;
+  const auto it = entries_.find(sessionId);
+  return it == entries_.end() ? nullptr : &it->second;
 }
 
-int MySessionList::AddSession(std::string_view sessionId, std::string_view login, int rights,
-                              const std::vector<std::string>& vehicles) {
-  return AddSession(sessionId, login, rights,
-                    std::make_shared<const std::vector<std::string>>(vehicles));
-}
-
-int MySessionList::IndexOfSession(std::string_view sessionId) const {
-  const Entry* entry = Find(sessionId);
-  return entry == nullptr ? -1 : static_cast<int>(entry - entries_.data());
+bool MySessionList::HasSession(std::string_view sessionId) const {
+  return Find(sessionId) != nullptr;
 }
 
 std::string MySessionList::SessionLogin(std::string_view sessionId) const {
@@ -37,7 +30,7 @@ std::string MySessionList::SessionLogin(std::string_view sessionId) const {
 
 int MySessionList::SessionRights(std::string_view sessionId) const {
   const Entry* entry = Find(sessionId);
-  return entry == nullptr ? 0 : ParseIniInteger(entry->rights).value_or(0);
+  return entry == nullptr ? 0 : entry->rights;
 }
 
 const std::vector<std::string>* MySessionList::SessionVehicles(std::string_view sessionId) const {
@@ -46,20 +39,29 @@ const std::vector<std::string>* MySessionList::SessionVehicles(std::string_view 
 }
 
 void MySessionList::RemoveSession(std::string_view sessionId) {
-  const Entry* entry = Find(sessionId);
-  if (entry != nullptr) entries_.erase(entries_.begin() + (entry - entries_.data()));
+  const auto entry = entries_.find(sessionId);
+  if (entry == entries_.end()) return;
+  const auto ids = idsOfLogin_.find(entry->second.login);
+  ids->second.erase(entry->first);
+  if (ids->second.empty()) idsOfLogin_.erase(ids);
+  entries_.erase(entry);
 }
 
 void MySessionList::RemoveSessionsOfLogin(std::string_view login) {
-  std::erase_if(entries_, [&](const Entry& entry) { return entry.login == login; });
+  const auto ids = idsOfLogin_.find(login);
+  if (ids == idsOfLogin_.end()) return;
+  for (const std::string& id : ids->second) entries_.erase(id);
+  idsOfLogin_.erase(ids);
 }
 
 void MySessionList::UpdateSessionsOfLogin(std::string_view login, int rights,
                                           const std::vector<std::string>& vehicles) {
+  const auto ids = idsOfLogin_.find(login);
+  if (ids == idsOfLogin_.end()) return;
   const auto shared = std::make_shared<const std::vector<std::string>>(vehicles);
-  for (Entry& entry : entries_) {
-    if (entry.login != login) continue;
-    entry.rights = std::to_string(rights);
+  for (const std::string& id : ids->second) {
+    Entry& entry = entries_.find(id)->second;
+    entry.rights = rights;
     entry.vehicles = shared;
   }
 }

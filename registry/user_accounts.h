@@ -14,6 +14,13 @@ inline constexpr int kRightsUser = 0;
 inline constexpr int kRightsModerator = 1;
 inline constexpr int kRightsAdministrator = 2;
 
+// Most entries read from one numbered list of Users.ini: the accounts of [main] ("UsersCount"),
+// a moderator's managed users ("UsersCount") and an account's devices ("devcount"). Far beyond
+// any real file, they keep a corrupt count from making a load build gigabytes of entries or scan
+// billions of missing keys; entries past them are not read.
+inline constexpr int kMaxUsersIniAccounts = 100000;
+inline constexpr int kMaxUsersIniDevices = 100000;
+
 // The account that signs visitors in without a password when it exists.
 inline constexpr char kGuestLogin[] = "guest";
 
@@ -100,7 +107,7 @@ class MyUserParamsList {
   std::vector<Entry> entries_;
 };
 
-// Reads Users.ini into empty structures.
+// Reads Users.ini into empty structures, each list cut at its kMaxUsersIni... limit.
 void LoadUserAccounts(const IniFile& users, UserAccounts& accounts, MyUserParamsList& params);
 
 }  // namespace kx

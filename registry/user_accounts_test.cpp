@@ -91,6 +91,18 @@ TEST(LoadUserAccounts, RightsRangeAndMissingDeviceKeys) {
   EXPECT_TRUE(loaded.accounts.Find("b")->attributes.empty());
 }
 
+TEST(LoadUserAccounts, HugeCountsStopAtTheirLimits) {
+  const Loaded loaded = Load(
+      "[main]\nUsersCount=99999999\nUser0=m\n"
+      "[m]\nlogin=m\nr=1\ndevcount=99999999\ndev0=5\nUsersCount=2147483647\nUser0=u\n");
+  ASSERT_EQ(loaded.accounts.All().size(), 1u);
+  const auto& devices = loaded.accounts.Find("m")->attributes;
+  ASSERT_EQ(devices.size(), static_cast<size_t>(kMaxUsersIniDevices));
+  EXPECT_EQ(devices.front(), "5");
+  EXPECT_EQ(devices.back(), "0");
+  EXPECT_EQ(loaded.params.SubUsersOf("m")->size(), static_cast<size_t>(kMaxUsersIniAccounts));
+}
+
 TEST(LoadUserAccounts, MissingFileGivesNoAccounts) {
   const Loaded loaded = Load("");
   EXPECT_TRUE(loaded.accounts.All().empty());

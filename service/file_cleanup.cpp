@@ -7,6 +7,22 @@ namespace kx {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// One entry: made writable, and removed when older than the limit. Errors leave the entry be.
+void SweepEntry(const fs::directory_entry& entry, fs::file_time_type oldestKept) {
+  if (!IsGeneratedMapFileName(entry.path().filename())) return;
+  std::error_code error;
+  if (entry.is_directory(error) || error) return;
+  // Read-only files are made writable first, whether or not they are old enough to go.
+  fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, error);
+  const fs::file_time_type written = entry.last_write_time(error);
+  if (error) return;
+  if (written < oldestKept) fs::remove(entry.path(), error);
+}
+
+}  // namespace
+
 bool IsGeneratedMapFileName(const fs::path& name) {
   // The extension is what follows the last dot, also when the dot opens the name (".kml"), as
   // the wildcard "*.km*" of the Windows file functions has it; std::filesystem would call such
@@ -18,20 +34,20 @@ bool IsGeneratedMapFileName(const fs::path& name) {
          std::tolower(static_cast<unsigned char>(text[dot + 2])) == 'm';
 }
 
-void DeleteOldFiles(const fs::path& folder, std::chrono::hours timeToLive, fs::file_time_type now) {
+void DeleteOldFiles(const fs::path& folder, std::chrono::hours timeToLive,
+                    fs::file_time_type now) noexcept {
   if (folder.empty()) return;
-  std::error_code ec;
-  fs::directory_iterator entries(folder, ec);
-  if (ec) return;
-  for (const fs::directory_entry& entry : entries) {
-    if (!IsGeneratedMapFileName(entry.path().filename())) continue;
-    std::error_code fileError;
-    if (entry.is_directory(fileError) || fileError) continue;
-    // Read-only files are made writable first, whether or not they are old enough to go.
-    fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, fileError);
-    const fs::file_time_type written = entry.last_write_time(fileError);
-    if (fileError) continue;
-    if (now - written > timeToLive) fs::remove(entry.path(), fileError);
+  try {
+    // Compared as "written before now minus the time to live": a difference of two arbitrary
+    // file times could overflow, the limit itself cannot for a time to live of kMaxCleanupHours.
+    const fs::file_time_type oldestKept = now - timeToLive;
+    std::error_code error;
+    // A listing that fails, at the start or half-way, ends this sweep; the next one tries again.
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+      SweepEntry(*it, oldestKept);
+    }
+  } catch (...) {
+    // Out of memory while building a path: the sweep is skipped like any other failure.
   }
 }
 

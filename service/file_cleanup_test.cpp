@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "common/testing/scratch_folder.h"
+#include "service/settings.h"
 
 namespace kx {
 namespace {
@@ -57,6 +58,14 @@ TEST_F(DeleteOldFilesTest, OtherFilesAndMatchingFoldersAreLeftAlone) {
   EXPECT_TRUE(fs::exists(text));
   EXPECT_TRUE(fs::exists(noExtension));
   EXPECT_TRUE(fs::is_directory(folder_ / "sub.kml"));
+}
+
+TEST_F(DeleteOldFilesTest, TenYearTimeToLiveKeepsEverything) {
+  const fs::path fresh = Make("fresh.kmz", minutes(0));
+  const fs::path old = Make("old.kml", minutes(60 * 24 * 365));
+  DeleteOldFiles(folder_, std::chrono::hours(kMaxCleanupHours), now_);
+  EXPECT_TRUE(fs::exists(fresh));
+  EXPECT_TRUE(fs::exists(old));
 }
 
 TEST_F(DeleteOldFilesTest, MissingFolderIsNoError) {

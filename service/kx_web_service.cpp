@@ -35,7 +35,12 @@ bool TKXWEBService::ServiceStart() {
     server_ = std::make_unique<web::HttpServer>(
         [&state](web::HttpExchange& exchange) { IdHTTPServer1CommandGet(state, exchange); },
         [&state](const std::string& sessionId) { IdHTTPServer1SessionEnd(state, sessionId); });
-    server_->Start({static_cast<uint16_t>(state.settings.port), options_.sessionTimeout});
+    web::HttpServerOptions serverOptions;
+    serverOptions.port = static_cast<uint16_t>(state.settings.port);
+    serverOptions.sessionTimeout = options_.sessionTimeout;
+    serverOptions.maxSessions = static_cast<size_t>(state.settings.MaxSessions);
+    serverOptions.maxConnections = static_cast<size_t>(state.settings.MaxConnections);
+    server_->Start(serverOptions);
     trace_ += "5";
     return true;
   } catch (const std::exception& error) {
@@ -83,7 +88,8 @@ void TKXWEBService::ArmTimerToDel() {
 }
 
 // Uses only values copied at start-up, so a sweep after the stop sequence touches nothing but
-// the folder.
+// the folder. The sweep never throws: an error of a sweep is ignored, and an exception here would
+// leave the main thread's event loop and end the process.
 void TKXWEBService::TimerToDelTimer() {
   MainThreadSection gate;
   DeleteOldFiles(kmlFolder_, fileTimeToLive_);

@@ -19,6 +19,10 @@ std::string WithTrailingSeparator(std::string path) {
   return path;
 }
 
+[[nodiscard]] int CleanupHours(const IniFile& ini, std::string_view key) {
+  return std::clamp(ini.ReadInteger("main", key, 1), 1, kMaxCleanupHours);
+}
+
 }  // namespace
 
 ServiceSettings ReadSettings(const IniFile& ini) {
@@ -42,11 +46,14 @@ ServiceSettings ReadSettings(const IniFile& ini) {
     settings.HotLogImgID = ini.ReadString("HotLog", "ImgID", "");
   }
 
-  settings.DelInterval = std::chrono::hours(std::max(1, ini.ReadInteger("main", "DelInterval", 1)));
-  settings.FileTimeToLive = std::max(1, ini.ReadInteger("main", "FileTimeToLive", 1));
+  settings.DelInterval = std::chrono::hours(CleanupHours(ini, "DelInterval"));
+  settings.FileTimeToLive = CleanupHours(ini, "FileTimeToLive");
   settings.GoogleMapsKey = ini.ReadString("GoogleMaps", "Key", "");
   settings.mapLayers = ReadMapTileLayers(ini);
   settings.LogoLink = ini.ReadString("main", "LogoLink", "");
+  settings.MaxSessions = std::max(1, ini.ReadInteger("main", "MaxSessions", settings.MaxSessions));
+  settings.MaxConnections =
+      std::max(1, ini.ReadInteger("main", "MaxConnections", settings.MaxConnections));
   return settings;
 }
 

@@ -65,5 +65,26 @@ TEST(Settings, IntervalsBelowOneHourBecomeOneHour) {
   EXPECT_EQ(Read("[main]\nDelInterval=2000\n").DelInterval, std::chrono::hours(2000));
 }
 
+TEST(Settings, HugeCleanupValuesStopAtTenYears) {
+  const ServiceSettings s = Read("[main]\nDelInterval=3000000\nFileTimeToLive=99999999\n");
+  EXPECT_EQ(s.DelInterval, std::chrono::hours(kMaxCleanupHours));
+  EXPECT_EQ(s.FileTimeToLive, kMaxCleanupHours);
+  const ServiceSettings largest = Read("[main]\nDelInterval=0x7FFFFFFF\nFileTimeToLive=87660\n");
+  EXPECT_EQ(largest.DelInterval, std::chrono::hours(kMaxCleanupHours));
+  EXPECT_EQ(largest.FileTimeToLive, 87660);
+  // The longest interval still lies ahead on the steady clock instead of wrapping into the past.
+  const auto now = std::chrono::steady_clock::now();
+  EXPECT_GT(now + s.DelInterval, now);
+}
+
+TEST(Settings, SessionAndConnectionLimits) {
+  const ServiceSettings defaults = Read("");
+  EXPECT_EQ(defaults.MaxSessions, 20000);
+  EXPECT_EQ(defaults.MaxConnections, 1000);
+  const ServiceSettings set = Read("[main]\nMaxSessions=5\nMaxConnections=0\n");
+  EXPECT_EQ(set.MaxSessions, 5);
+  EXPECT_EQ(set.MaxConnections, 1);
+}
+
 }  // namespace
 }  // namespace kx

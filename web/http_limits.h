@@ -46,6 +46,15 @@ inline constexpr std::chrono::milliseconds kSessionTimeout{360000};
 // How often the session sweep looks for idle sessions.
 inline constexpr std::chrono::seconds kSessionSweepInterval{1};
 
+// Most live sessions unless Settings.ini says otherwise (MaxSessions). Every visitor without a
+// cookie gets a new guest session, so without a bound a crawler or a hostile client would grow
+// the session list without limit; 20000 sessions take a few megabytes.
+inline constexpr size_t kMaxSessions = 20000;
+
+// Most client connections served at once unless Settings.ini says otherwise (MaxConnections).
+// Each holds a thread; a connection beyond the bound gets 503 with an empty body and is closed.
+inline constexpr size_t kMaxConnections = 1000;
+
 // Length of a session id; ids are drawn from [A-Za-z0-9].
 inline constexpr size_t kSessionIdLength = 15;
 

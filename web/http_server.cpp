@@ -4,11 +4,13 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/system/system_error.hpp>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
 #include <utility>
 
+#include "web/detail/connection_slots.h"
 #include "web/detail/connection_threads.h"
 #include "web/detail/http_connection.h"
 #include "web/detail/socket_wait.h"
@@ -16,8 +18,8 @@
 
 namespace kx::web {
 
-std::string HttpExchange::StartSession() {
-  std::string id = sessions_.Create(request.clientAddress);
+std::string HttpExchange::StartSession(SessionKind kind) {
+  std::string id = sessions_.Create(request.clientAddress, kind);
   request.sessionId = id;
   response.setCookie = std::string(kSessionCookieName) + "=" + id + "; path=/";
   return id;
@@ -100,6 +102,7 @@ struct HttpServer::Impl {
   std::unique_ptr<detail::StopSignal> stop;
   std::vector<tcp::acceptor> acceptors;
   std::vector<std::thread> threads;  // one listener per acceptor, and the housekeeping thread
+  detail::ConnectionSlots connectionSlots{kMaxConnections};
   detail::ConnectionThreads connections;
 };
 
@@ -137,10 +140,17 @@ void HttpServer::Impl::AcceptLoop(tcp::acceptor& acceptor,
       if (stop->Wait(kAcceptErrorBackoff)) return;
       continue;
     }
+    std::optional<detail::ConnectionSlots::Slot> slot = connectionSlots.TryTake();
+    if (!slot) {
+      detail::RefuseConnection(std::move(socket));
+      continue;
+    }
     // When no thread can be started the socket is closed: the client sees the connection end.
-    (void)connections.Launch([context, socket = std::move(socket)]() mutable {
-      detail::ServeConnection(std::move(socket), context);
-    });
+    // The slot is given back when the work ends, or unused when its thread cannot start.
+    (void)connections.Launch(
+        [context, socket = std::move(socket), slot = std::move(*slot)]() mutable {
+          detail::ServeConnection(std::move(socket), context);
+        });
   }
 }
 
@@ -176,6 +186,8 @@ HttpServer::~HttpServer() {
 void HttpServer::Start(const HttpServerOptions& options) {
   if (impl_->active) throw std::logic_error("the HTTP server is already active");
   impl_->sessions.SetTimeout(options.sessionTimeout);
+  impl_->sessions.SetMaxSessions(options.maxSessions);
+  impl_->connectionSlots.SetLimit(options.maxConnections);
   impl_->stop = std::make_unique<detail::StopSignal>();
   const detail::ConnectionContext context{impl_->handler,
                                           impl_->sessions,

@@ -4,7 +4,8 @@
 // Every request with method GET, POST or HEAD goes to the request handler; HEAD receives the head
 // of the GET reply (with its Content-Length) and no body. Other methods get 501 with an empty
 // body. An exception escaping the handler gives status 500 with the exception's message as the
-// body. Every reply carries "Cache-control: no-cache" and a Content-Length.
+// body, each absolute path in it cut to its last name. Every reply carries "Cache-control:
+// no-cache" and a Content-Length.
 #pragma once
 
 #include <atomic>
@@ -48,7 +49,8 @@ class HttpExchange {
 
   // Creates a session bound to the client, makes it the request's session and puts its cookie
   // (IDHTTPSESSIONID=<id>; path=/) into the reply. Returns the new id.
-  std::string StartSession();
+  // A guest session is among the first to end when the server has too many sessions.
+  std::string StartSession(SessionKind kind = SessionKind::kSignedIn);
   // Ends a session; the store's end callback runs for it. When it is the request's session, the
   // request has none afterwards.
   void EndSession(const std::string& sessionId);
@@ -69,6 +71,8 @@ struct HttpServerOptions {
   std::chrono::milliseconds requestReadTimeout = kRequestReadTimeout;
   std::chrono::milliseconds keepAliveIdleTimeout = kKeepAliveIdleTimeout;
   std::chrono::milliseconds writeStallTimeout = kWriteStallTimeout;
+  size_t maxSessions = kMaxSessions;
+  size_t maxConnections = kMaxConnections;
 };
 
 class HttpServer {

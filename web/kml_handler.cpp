@@ -1,6 +1,7 @@
 #include "web/kml_handler.h"
 
 #include <filesystem>
+#include <system_error>
 
 #include "common/request_pattern.h"
 
@@ -18,7 +19,9 @@ void ServeKmz(RequestScope& scope) {
   const std::string& query = scope.exchange.request.query;
   if (!IsArchiveName(query)) return;
   const std::filesystem::path archive = scope.state.File("kml") / query;
-  if (!std::filesystem::exists(archive)) return;
+  // A name the file system refuses (too long for it) is a missing archive like any other.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(archive, error)) return;
   scope.exchange.response.file = web::BodyFile::Open(archive);
 }
 

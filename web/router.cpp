@@ -21,7 +21,7 @@ bool RunsWithoutSession(int pathIndex) {
 void IdentifyCaller(ServiceState& state, web::HttpRequest& request, RequestContext& context) {
   MainThreadSection gate;
   context.sessionListed =
-      !context.sessionId.empty() && state.sessions.IndexOfSession(context.sessionId) >= 0;
+      !context.sessionId.empty() && state.sessions.HasSession(context.sessionId);
   if (context.sessionListed) {
     context.login = state.sessions.SessionLogin(context.sessionId);
     context.rights = state.sessions.SessionRights(context.sessionId);

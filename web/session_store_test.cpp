@@ -85,6 +85,34 @@ TEST(SessionStore, SweepEndsIdleSessionsAndFindCountsAsUse) {
   EXPECT_EQ(ended.ids.size(), 2u);
 }
 
+TEST(SessionStore, AFullStoreEndsTheGuestIdleLongestAndSignedInSessionsLast) {
+  EndedIds ended;
+  SessionStore store(kSessionTimeout, ended.Callback(), 3);
+  const std::string user = store.Create("a", SessionKind::kSignedIn);
+  const std::string g1 = store.Create("a", SessionKind::kGuest);
+  const std::string g2 = store.Create("a", SessionKind::kGuest);
+  ASSERT_EQ(store.Find(g1, "a"), g1);  // g2 is now the guest idle the longest
+  const std::string g3 = store.Create("a", SessionKind::kGuest);
+  const std::string g4 = store.Create("a", SessionKind::kGuest);
+  EXPECT_EQ(ended.ids, (std::vector<std::string>{g2, g1}));
+  (void)store.Create("a", SessionKind::kSignedIn);
+  (void)store.Create("a", SessionKind::kSignedIn);
+  EXPECT_EQ(ended.ids, (std::vector<std::string>{g2, g1, g3, g4}));
+  EXPECT_EQ(store.Find(user, "a"), user);
+  const std::string last = store.Create("b", SessionKind::kSignedIn);
+  // No guest left: the signed-in session idle the longest goes, which is not `user` any more.
+  EXPECT_EQ(ended.ids.size(), 5u);
+  EXPECT_NE(ended.ids.back(), user);
+  EXPECT_EQ(store.Find(user, "a"), user);
+  EXPECT_EQ(store.Find(last, "b"), last);
+  EXPECT_EQ(store.Count(), 3u);
+  // The sweep follows the same order of use.
+  store.SetTimeout(0ms);
+  store.Sweep(Clock::now() + 1ms);
+  EXPECT_EQ(store.Count(), 0u);
+  EXPECT_EQ(ended.ids.size(), 8u);
+}
+
 TEST(SessionStore, EndCallsBackOnceAndIgnoresUnknownIds) {
   EndedIds ended;
   SessionStore store(kSessionTimeout, ended.Callback());

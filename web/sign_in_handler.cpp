@@ -58,7 +58,9 @@ void StartSignedInSession(RequestScope& scope, const std::string& login,
     exchange.EndSession(oldSession);
   }
   context.login = login;
-  context.sessionId = exchange.StartSession();
+  const bool guest = &account == scope.state.accounts.Find(kGuestLogin);
+  context.sessionId =
+      exchange.StartSession(guest ? web::SessionKind::kGuest : web::SessionKind::kSignedIn);
   context.rights = account.access;
   context.rightsText = RightsDescription(account.access);
   scope.state.sessions.AddSession(context.sessionId, login, account.access,

@@ -1,5 +1,6 @@
 #include "web/users_ini_edits.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace kx {
@@ -25,7 +26,7 @@ std::string DeviceKey(int index) {
 // removal, or nullopt when the value is not listed. The count key is left to the caller.
 std::optional<int> ShiftOut(IniFile& users, std::string_view section, std::string_view value,
                             std::string_view entryDefault) {
-  const int count = users.ReadInteger(section, kCountKey, 0);
+  const int count = std::min(users.ReadInteger(section, kCountKey, 0), kMaxUsersIniAccounts);
   for (int i = 0; i < count; ++i) {
     if (users.ReadString(section, UserKey(i), entryDefault) != value) continue;
     for (int p = i; p + 1 < count; ++p) {
@@ -63,7 +64,7 @@ void AppendManagedUser(IniFile& users, std::string_view moderator, std::string_v
 
 std::vector<std::string> RemoveFromManagedLists(IniFile& users, std::string_view login) {
   std::vector<std::string> moderators;
-  const int count = users.ReadInteger(kMainSection, kCountKey, 0);
+  const int count = std::min(users.ReadInteger(kMainSection, kCountKey, 0), kMaxUsersIniAccounts);
   for (int i = 0; i < count; ++i) {
     const std::string section = users.ReadString(kMainSection, UserKey(i), kMainEntryDefault);
     if (users.ReadInteger(section, kRightsKey, kRightsUser) != kRightsModerator) continue;
@@ -88,7 +89,7 @@ void WriteUserDevices(IniFile& users, std::string_view section, const std::vecto
 }
 
 void EraseUserDevices(IniFile& users, std::string_view section) {
-  const int count = users.ReadInteger(section, kDeviceCountKey, 0);
+  const int count = std::min(users.ReadInteger(section, kDeviceCountKey, 0), kMaxUsersIniDevices);
   for (int j = 0; j < count; ++j) users.EraseKey(section, DeviceKey(j));
   users.EraseKey(section, kDeviceCountKey);
 }

@@ -6,6 +6,9 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <optional>
+
+#include "web/detail/connection_slots.h"
 
 namespace kx::web::detail {
 namespace {
@@ -49,6 +52,27 @@ TEST(ConnectionThreads, WorkOwnsWhatItCapturesAndReleasesItWhenDone) {
     ASSERT_TRUE(threads.Launch([owned = std::move(owned)] { EXPECT_EQ(*owned, 7); }));
   }  // the destructor joins
   EXPECT_TRUE(watch.expired());
+}
+
+TEST(ConnectionSlots, TheBoundHoldsAndEndedWorkGivesItsSlotBack) {
+  ConnectionSlots slots(2);
+  ConnectionThreads threads;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  for (int i = 0; i < 2; ++i) {
+    std::optional<ConnectionSlots::Slot> slot = slots.TryTake();
+    ASSERT_TRUE(slot);
+    ASSERT_TRUE(threads.Launch([released, slot = std::move(*slot)] { released.wait(); }));
+  }
+  EXPECT_FALSE(slots.TryTake());
+  EXPECT_EQ(slots.InUse(), 2u);
+  release.set_value();
+  ASSERT_TRUE(Eventually([&] { return slots.InUse() == 0; }));
+  slots.SetLimit(0);  // taken as 1
+  const std::optional<ConnectionSlots::Slot> one = slots.TryTake();
+  EXPECT_TRUE(one);
+  EXPECT_FALSE(slots.TryTake());
+  threads.JoinAll();
 }
 
 }  // namespace

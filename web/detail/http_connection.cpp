@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "web/detail/connection_stream.h"
+#include "web/detail/error_text.h"
 #include "web/detail/reply_body.h"
 #include "web/detail/request_text.h"
 #include "web/http_limits.h"
@@ -168,7 +169,7 @@ HttpResponse Connection::Dispatch(HttpRequest& request) const {
       throw std::out_of_range("invalid HTTP status " + std::to_string(response.status));
     }
   } catch (const std::exception& e) {
-    return StatusReply(500, e.what());
+    return StatusReply(500, WithoutAbsolutePaths(e.what()));
   } catch (...) {
     return StatusReply(500, "unknown error");
   }
@@ -210,7 +211,22 @@ void Connection::LingerBeforeClose() {
   while (!ec) (void)stream_.read_some(boost::asio::buffer(discard), ec);
 }
 
+constexpr std::string_view kServiceUnavailableReply =
+    "HTTP/1.1 503 Service Unavailable\r\nCache-control: no-cache\r\nContent-Length: 0\r\n"
+    "Connection: close\r\n\r\n";
+
 }  // namespace
+
+void RefuseConnection(tcp::socket socket) noexcept {
+  error_code ec;
+  socket.non_blocking(true, ec);
+  if (ec) return;
+  // A fresh connection's send buffer is empty: the short reply goes out in one call.
+  (void)socket.write_some(boost::asio::buffer(kServiceUnavailableReply), ec);
+  socket.shutdown(tcp::socket::shutdown_send, ec);
+  std::array<char, 4096> discard;
+  while (!ec) (void)socket.read_some(boost::asio::buffer(discard), ec);
+}
 
 void ServeConnection(tcp::socket socket, const ConnectionContext& context) noexcept {
   try {

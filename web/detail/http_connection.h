@@ -25,4 +25,10 @@ struct ConnectionContext {
 void ServeConnection(boost::asio::ip::tcp::socket socket,
                      const ConnectionContext& context) noexcept;
 
+// Answers a connection the server has no room for: 503 with an empty body, sent without waiting,
+// then the socket is closed. Runs on the listener's thread, so it never blocks: what the client
+// has sent so far is read and dropped (closing with unread input would reset the connection and
+// could destroy the reply), but nothing is waited for. Never throws.
+void RefuseConnection(boost::asio::ip::tcp::socket socket) noexcept;
+
 }  // namespace kx::web::detail

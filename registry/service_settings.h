@@ -28,6 +28,7 @@ struct ServiceSettings {
   // ends with its separator, or is empty when not configured.
   std::string KXServerPath;
   int UseDeviceList = 0;
+  int MaxFailedSignIns = 10;  // per client address and minute; 0 or below: no guard
   int GoogleAnalyticsEnabled = 0;
   std::string GoogleAnalyticsUserID;
   int LiveInternetEnabled = 0;

@@ -19,7 +19,8 @@ namespace kx::web {
 std::string HttpExchange::StartSession() {
   std::string id = sessions_.Create(request.clientAddress);
   request.sessionId = id;
-  response.setCookie = std::string(kSessionCookieName) + "=" + id + "; path=/";
+  response.setCookie =
+      std::string(kSessionCookieName) + "=" + id + "; path=/; HttpOnly; SameSite=Lax";
   return id;
 }
 

@@ -33,8 +33,8 @@ bool ChangesStoredData(int pathIndex, std::string_view query) {
 // are refused with 403 and an empty body when the browser marks them as cross-site.
 bool RefusedAsCrossSite(const web::HttpExchange& exchange, int pathIndex) {
   const web::HttpRequest& request = exchange.request;
-  return ChangesStoredData(pathIndex, request.query) &&
-         IsCrossSite(request.fetchSite, request.origin, request.host);
+  return IsCrossSite(request.fetchSite, request.origin, request.host) &&
+         ChangesStoredData(pathIndex, request.query);
 }
 
 // Looks the caller's session up and applies the guest fallback; runs inside the gate.

@@ -59,15 +59,19 @@ async function adminBrowser() {
 
 const usersIni = () => fs.readFileSync(path.join(server.folder, 'Users.ini'), 'latin1');
 
-// Opens the other site's page and acts on it; returns the service's reply to the request that
-// the action makes.
-async function fromOtherSite(page, origin, name, action) {
+// Opens the other site's page and acts on it; returns the status and length of the service's
+// reply to the request that the action makes.
+async function fromOtherSite(context, origin, name, action) {
+  const page = await context.newPage();
   await page.goto(`${origin}/?page=${name}`);
   const [reply] = await Promise.all([
     page.waitForResponse((r) => r.url().startsWith(server.url)),
     action(page),
   ]);
-  return { status: reply.status(), body: await reply.text().catch(() => '') };
+  // Chromium shows its own error page for an empty 403, so the body is judged by its length.
+  const result = { status: reply.status(), length: reply.headers()['content-length'] };
+  await page.close();
+  return result;
 }
 
 test('the session cookie is HttpOnly and SameSite=Lax', async () => {
@@ -82,7 +86,7 @@ test('the session cookie is HttpOnly and SameSite=Lax', async () => {
 });
 
 test('links, forms and scripted requests of other sites cannot add a user', async () => {
-  const { context, page } = await adminBrowser();
+  const { context } = await adminBrowser();
   const crossSite = `http://localhost:${other.port}`;
   const sameSite = `http://127.0.0.1:${other.port}`;
   const attempts = [
@@ -95,19 +99,18 @@ test('links, forms and scripted requests of other sites cannot add a user', asyn
         .catch(() => null), `${server.url}${ADD_EVIL}`)],
   ];
   for (const [origin, name, action] of attempts) {
-    const reply = await fromOtherSite(page, origin, name, action);
-    assert.deepEqual(reply, { status: 403, body: '' }, `${origin} ${name}`);
+    const reply = await fromOtherSite(context, origin, name, action);
+    assert.deepEqual(reply, { status: 403, length: '0' }, `${origin} ${name}`);
   }
   assert.doesNotMatch(usersIni(), /evil/);
   await context.close();
 });
 
+// There is no guest account: without the session cookie the page would be refused with 401.
 test('a link from another site to a page that changes nothing is served signed in', async () => {
-  const { context, page } = await adminBrowser();
-  const reply = await fromOtherSite(page, `http://localhost:${other.port}`, 'read', (p) => p.click('#go'));
+  const { context } = await adminBrowser();
+  const reply = await fromOtherSite(context, `http://localhost:${other.port}`, 'read', (p) => p.click('#go'));
   assert.equal(reply.status, 200);
-  await page.waitForLoadState();
-  assert.match(await page.content(), /admin/);
   await context.close();
 });
 
@@ -115,7 +118,7 @@ test("the service's own page still adds a user", async () => {
   const { context, page } = await adminBrowser();
   await page.goto(`${server.url}/kxserver/settings`);
   const answer = await page.evaluate((target) => fetch(target, { method: 'POST' }).then((r) => r.text()),
-      '/kxserver/AddUser?Login=friend&Pass=x&r=0&CarList=');
+      '/kxserver/AddUser?Login=friend&Pass=x&r=2&CarList=');
   assert.equal(answer, '0');
   assert.match(usersIni(), /\[friend\]/);
   await context.close();

@@ -53,7 +53,7 @@ class CrossSite(AdminTest):
                         {"Origin": own.upper()}):
             self.assertEqual(admin.get("/kxserver/RefreshUsers", headers=headers).status, 200,
                              headers)
-        reply = admin.post("/kxserver/AddUser?Login=petr&Pass=x&r=0&CarList=", "",
+        reply = admin.post("/kxserver/AddUser?Login=petr&Pass=x&r=0&CarList=12-", "",
                            headers={"Sec-Fetch-Site": "same-origin", "Origin": own})
         self.assertEqual(reply.text, "0")
         self.assertIn(b"[petr]", self.stored())

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <string>
 
+#include "registry/sign_in_guard.h"
+
 namespace kx {
 
 // One tile layer of the open map: the address template of its tiles ({z}, {x}, {y} and
@@ -28,7 +30,8 @@ struct ServiceSettings {
   // ends with its separator, or is empty when not configured.
   std::string KXServerPath;
   int UseDeviceList = 0;
-  int MaxFailedSignIns = 10;  // per client address and minute; 0 or below: no guard
+  // Per client address and minute; 0 or below: no sign-in guard.
+  int MaxFailedSignIns = kDefaultMaxFailedSignIns;
   int GoogleAnalyticsEnabled = 0;
   std::string GoogleAnalyticsUserID;
   int LiveInternetEnabled = 0;

@@ -221,4 +221,8 @@ std::string AnswerVehicleDataRequest(ServiceState& state, const CarCaller& calle
   return CarRequest(state, caller, query).Answer();
 }
 
+bool StoresIconMask(std::string_view query) {
+  return ParseCarQuery(query, UtcNow()).iconsRead;
+}
+
 }  // namespace kx

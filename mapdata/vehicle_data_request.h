@@ -28,4 +28,7 @@ struct CarCaller {
 [[nodiscard]] std::string AnswerVehicleDataRequest(ServiceState& state, const CarCaller& caller,
                                                    std::string_view query);
 
+// Whether the request would store the caller's icon mask: a track request read in full.
+[[nodiscard]] bool StoresIconMask(std::string_view query);
+
 }  // namespace kx

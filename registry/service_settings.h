@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 
+#include "registry/sign_in_guard.h"
 #include "web/http_limits.h"
 
 namespace kx {
@@ -30,6 +31,8 @@ struct ServiceSettings {
   // ends with its separator, or is empty when not configured.
   std::string KXServerPath;
   int UseDeviceList = 0;
+  // Per client address and minute; 0 or below: no sign-in guard.
+  int MaxFailedSignIns = kDefaultMaxFailedSignIns;
   int GoogleAnalyticsEnabled = 0;
   std::string GoogleAnalyticsUserID;
   int LiveInternetEnabled = 0;

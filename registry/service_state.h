@@ -8,6 +8,7 @@
 
 #include "registry/service_settings.h"
 #include "registry/session_list.h"
+#include "registry/sign_in_guard.h"
 #include "registry/user_accounts.h"
 #include "registry/vehicle_registry.h"
 
@@ -29,6 +30,8 @@ struct ServiceState {
   std::filesystem::path folder;  // the service folder
   ServiceSettings settings;
   MySessionList sessions;
+  // Failed sign-ins per client address; set up with the settings.
+  SignInGuard signInGuard;
   UserAccounts accounts;  // the account collection sign-in checks
   MyUserParamsList userParams;
   VehicleList vehicles;

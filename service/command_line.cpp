@@ -28,6 +28,13 @@ std::filesystem::path ServiceFolderArgument(const std::string& text) {
   return folder;
 }
 
+// The value of a test switch that shortens a time: a whole number of milliseconds, at least 1.
+std::chrono::milliseconds PositiveMilliseconds(const std::string& text) {
+  const auto value = ParseIniInteger(text);
+  if (!value || *value < 1) throw std::invalid_argument(kUsage);
+  return std::chrono::milliseconds(*value);
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -40,9 +47,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       continue;
     }
     if (argument == "--session-timeout-ms" && hasValue) {
-      const auto value = ParseIniInteger(arguments[++i]);
-      if (!value || *value < 1) throw std::invalid_argument(kUsage);
-      line.sessionTimeout = std::chrono::milliseconds(*value);
+      line.sessionTimeout = PositiveMilliseconds(arguments[++i]);
+      continue;
+    }
+    if (argument == "--sign-in-block-ms" && hasValue) {
+      line.signInBlock = PositiveMilliseconds(arguments[++i]);
       continue;
     }
     const std::string name = SwitchName(argument);

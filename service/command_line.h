@@ -18,6 +18,9 @@ struct CommandLine {
   std::optional<std::filesystem::path> folder;
   // --session-timeout-ms N: for tests only, so that session expiry can be seen in seconds.
   std::optional<std::chrono::milliseconds> sessionTimeout;
+  // --sign-in-block-ms N: for tests only, so that the end of a sign-in block can be seen in
+  // seconds.
+  std::optional<std::chrono::milliseconds> signInBlock;
 };
 
 // Switches are INSTALL, UNINSTALL and SILENT after "/" or "-", in any letter case. Throws

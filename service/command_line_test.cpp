@@ -14,6 +14,8 @@ TEST(CommandLine, SwitchesInAnyCaseAfterSlashOrHyphen) {
   EXPECT_EQ(line.folder, std::filesystem::path("/srv/kx"));
   EXPECT_EQ(ParseCommandLine({"--session-timeout-ms", "1500"}).sessionTimeout,
             std::chrono::milliseconds(1500));
+  EXPECT_EQ(ParseCommandLine({"--sign-in-block-ms", "2000"}).signInBlock,
+            std::chrono::milliseconds(2000));
 }
 
 TEST(CommandLine, FolderIsMadeAbsoluteWithoutATrailingSeparator) {
@@ -28,6 +30,7 @@ TEST(CommandLine, AnythingElseIsAUsageError) {
   EXPECT_THROW((void)ParseCommandLine({"/start"}), std::invalid_argument);
   EXPECT_THROW((void)ParseCommandLine({"--folder"}), std::invalid_argument);
   EXPECT_THROW((void)ParseCommandLine({"--session-timeout-ms", "0"}), std::invalid_argument);
+  EXPECT_THROW((void)ParseCommandLine({"--sign-in-block-ms", "-5"}), std::invalid_argument);
   EXPECT_THROW((void)ParseCommandLine({"install"}), std::invalid_argument);
 }
 

@@ -70,6 +70,7 @@ void TKXWEBService::LoadSettings() {
   kmlFolder_ = state_->File("kml");
   fileTimeToLive_ = std::chrono::hours(settings.FileTimeToLive);
   delInterval_ = settings.DelInterval;
+  state_->signInGuard = SignInGuard(settings.MaxFailedSignIns, options_.signInBlock);
   TimerToDelTimer();
 }
 

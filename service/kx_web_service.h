@@ -23,6 +23,7 @@ inline constexpr char kServiceDescription[] =
 struct ServiceOptions {
   std::filesystem::path folder;  // the service folder
   std::chrono::milliseconds sessionTimeout;
+  std::chrono::milliseconds signInBlock = kSignInBlockTime;
 };
 
 class TKXWEBService {

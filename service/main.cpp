@@ -39,7 +39,8 @@ int RunService(const kx::CommandLine& line) {
   });
 
   kx::TKXWEBService service(mainLoop, {line.folder.value_or(kx::GetServiceFolder()),
-                                       line.sessionTimeout.value_or(kx::web::kSessionTimeout)});
+                                       line.sessionTimeout.value_or(kx::web::kSessionTimeout),
+                                       line.signInBlock.value_or(kx::kSignInBlockTime)});
   int status = 0;
   std::thread serviceThread([&] {
     if (service.ServiceStart()) {

@@ -31,6 +31,8 @@ ServiceSettings ReadSettings(const IniFile& ini) {
   settings.UseKX = ini.ReadInteger("main", "UseKX", 0);
   settings.KXServerPath = WithTrailingSeparator(ini.ReadString("main", "KXServerPath", ""));
   if (settings.UseKX != 0) settings.UseDeviceList = ini.ReadInteger("main", "UseDeviceList", 0);
+  settings.MaxFailedSignIns =
+      ini.ReadInteger("main", "MaxFailedSignIns", settings.MaxFailedSignIns);
 
   settings.GoogleAnalyticsEnabled = ini.ReadInteger("GoogleAnalytics", "Enabled", 0);
   settings.LiveInternetEnabled = ini.ReadInteger("LiveInternet", "Enabled", 0);

@@ -32,6 +32,12 @@ TEST(Settings, UseDeviceListIsReadOnlyWithUseKX) {
   EXPECT_EQ(Read("[main]\nUseKX=0\nUseDeviceList=1\n").UseDeviceList, 0);
 }
 
+TEST(Settings, MaxFailedSignInsDefaultsToTen) {
+  EXPECT_EQ(Read("").MaxFailedSignIns, 10);
+  EXPECT_EQ(Read("[main]\nMaxFailedSignIns=0\n").MaxFailedSignIns, 0);
+  EXPECT_EQ(Read("[main]\nMaxFailedSignIns=25\n").MaxFailedSignIns, 25);
+}
+
 TEST(Settings, ServerPathEndsWithItsSeparator) {
   EXPECT_EQ(Read("[main]\nKXServerPath=C:\\Velorin\n").KXServerPath, "C:\\Velorin\\");
   EXPECT_EQ(Read("[main]\nKXServerPath=C:\\Velorin\\\n").KXServerPath, "C:\\Velorin\\");

@@ -21,7 +21,8 @@ namespace kx::web {
 std::string HttpExchange::StartSession(SessionKind kind) {
   std::string id = sessions_.Create(request.clientAddress, kind);
   request.sessionId = id;
-  response.setCookie = std::string(kSessionCookieName) + "=" + id + "; path=/";
+  response.setCookie =
+      std::string(kSessionCookieName) + "=" + id + "; path=/; HttpOnly; SameSite=Lax";
   return id;
 }
 

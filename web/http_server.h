@@ -29,6 +29,8 @@ struct HttpRequest {
   std::string formData;       // the raw body when the content type is exactly
                               // "application/x-www-form-urlencoded" (letter case ignored)
   std::string host;           // the Host header
+  std::string origin;         // the Origin header
+  std::string fetchSite;      // the Sec-Fetch-Site header
   std::string clientAddress;  // the peer's IP address as text
   std::string sessionId;      // the live session the cookie names for this client, else empty
 };
@@ -48,8 +50,9 @@ class HttpExchange {
       : request(request), response(response), sessions_(sessions) {}
 
   // Creates a session bound to the client, makes it the request's session and puts its cookie
-  // (IDHTTPSESSIONID=<id>; path=/) into the reply. Returns the new id.
-  // A guest session is among the first to end when the server has too many sessions.
+  // (IDHTTPSESSIONID=<id>; path=/; HttpOnly; SameSite=Lax) into the reply: page scripts cannot
+  // read it, and browsers send it from other sites only with top-level GET navigations. Returns
+  // the new id. A guest session is among the first to end when the server has too many sessions.
   std::string StartSession(SessionKind kind = SessionKind::kSignedIn);
   // Ends a session; the store's end callback runs for it. When it is the request's session, the
   // request has none afterwards.

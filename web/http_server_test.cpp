@@ -409,9 +409,11 @@ TEST_F(HttpServerTest, SessionsAreBoundToTheClientAddress) {
   Client v4("127.0.0.1", port_);
   const Reply signIn = v4.Exchange(Get("/signin"));
   const std::string cookie(signIn.message[http::field::set_cookie]);
-  ASSERT_EQ(cookie.size(), std::string("IDHTTPSESSIONID=; path=/").size() + kSessionIdLength);
+  const std::string attributes = "; path=/; HttpOnly; SameSite=Lax";
+  ASSERT_EQ(cookie.size(),
+            std::string("IDHTTPSESSIONID=").size() + kSessionIdLength + attributes.size());
   ASSERT_EQ(cookie.rfind("IDHTTPSESSIONID=", 0), 0u);
-  ASSERT_EQ(cookie.substr(cookie.size() - 8), "; path=/");
+  ASSERT_EQ(cookie.substr(cookie.size() - attributes.size()), attributes);
   const std::string id = cookie.substr(16, kSessionIdLength);
   EXPECT_NE(signIn.Body().find("\nsession=" + id), std::string::npos);
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "common/main_thread_gate.h"
+#include "mapdata/vehicle_data_request.h"
 #include "pages/template_engine.h"
+#include "web/cross_site.h"
 #include "web/path_handlers.h"
 #include "web/sign_in_handler.h"
 
@@ -15,6 +17,24 @@ namespace {
 bool RunsWithoutSession(int pathIndex) {
   constexpr int kOpenPaths[] = {0, 6, 8, 21, 22};
   return std::find(std::begin(kOpenPaths), std::end(kOpenPaths), pathIndex) != std::end(kOpenPaths);
+}
+
+// Requests that change stored data: accounts, passwords, display settings, the two reloads, and
+// a vehicle data request for a track, which stores the user's icon mask.
+bool ChangesStoredData(int pathIndex, std::string_view query) {
+  constexpr int kVehicleDataPath = 3;
+  constexpr int kChangingPaths[] = {10, 11, 15, 17, 19, 21, 22};
+  if (pathIndex == kVehicleDataPath) return StoresIconMask(query);
+  return std::find(std::begin(kChangingPaths), std::end(kChangingPaths), pathIndex) !=
+         std::end(kChangingPaths);
+}
+
+// A page of another site must not make a signed-in browser change stored data: such requests
+// are refused with 403 and an empty body when the browser marks them as cross-site.
+bool RefusedAsCrossSite(const web::HttpExchange& exchange, int pathIndex) {
+  const web::HttpRequest& request = exchange.request;
+  return IsCrossSite(request.fetchSite, request.origin, request.host) &&
+         ChangesStoredData(pathIndex, request.query);
 }
 
 // Looks the caller's session up and applies the guest fallback; runs inside the gate.
@@ -55,6 +75,10 @@ void IdHTTPServer1CommandGet(ServiceState& state, web::HttpExchange& exchange) {
   RequestContext context;
   context.sessionId = request.sessionId;
   context.pathIndex = FindPathIndex(request.path);
+  if (RefusedAsCrossSite(exchange, context.pathIndex)) {
+    exchange.response.status = 403;
+    return;
+  }
   context.host = request.host;
   IdentifyCaller(state, request, context);
   context.rightsText = RightsDescription(context.rights);

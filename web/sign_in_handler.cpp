@@ -68,6 +68,26 @@ void StartSignedInSession(RequestScope& scope, const std::string& login,
   context.page = MainPage(scope.state);
 }
 
+// Inside the gate: signs the account in when the password matches. Failed checks count towards
+// the client address's limit; while the address is blocked the password is not checked and the
+// attempt fails as a wrong password does. The guest is not guarded: every visitor without a
+// session signs in as the guest.
+bool TrySignIn(RequestScope& scope, const Credentials& credentials, const std::string& digest) {
+  if (credentials.login.empty()) return false;
+  const bool guarded = credentials.login != kGuestLogin;
+  SignInGuard& guard = scope.state.signInGuard;
+  const std::string& address = scope.exchange.request.clientAddress;
+  const auto now = SignInGuard::Clock::now();
+  if (guarded && guard.Blocked(address, now)) return false;
+  const UserAccount* account = scope.state.accounts.Find(credentials.login);
+  if (account == nullptr || !DigestMatches(account->password, digest)) {
+    if (guarded) guard.RecordFailure(address, now);
+    return false;
+  }
+  StartSignedInSession(scope, credentials.login, *account);
+  return true;
+}
+
 }  // namespace
 
 void ShowSignInPage(RequestContext& context) {
@@ -87,12 +107,7 @@ void HandleSignIn(RequestScope& scope) {
   const std::string digest = PasswordDigest(credentials.login, credentials.password);
 
   MainThreadSection gate;
-  const UserAccount* account =
-      credentials.login.empty() ? nullptr : scope.state.accounts.Find(credentials.login);
-  if (account != nullptr && DigestMatches(account->password, digest)) {
-    StartSignedInSession(scope, credentials.login, *account);
-    return;
-  }
+  if (TrySignIn(scope, credentials, digest)) return;
   if (context.sessionListed) {
     context.page = MainPage(scope.state);
     return;

@@ -38,7 +38,7 @@ class SignIn(ServerTest):
         self.assertEqual(page.status, 200)
         self.assertEqual(len(page.headers.get_all("Set-Cookie")), 1)
         cookie = page.header("Set-Cookie")
-        self.assertRegex(cookie, r"^IDHTTPSESSIONID=[A-Za-z0-9]{15}; path=/$")
+        self.assertRegex(cookie, r"^IDHTTPSESSIONID=[A-Za-z0-9]{15}; path=/; HttpOnly; SameSite=Lax$")
         self.assertTrue(signed_in_as(page, "admin"))
         self.assertEqual(page.text.count("<html"), 1)  # the page is rendered once
         self.assertEqual(client.get("/kxserver/settings").status, 200)

@@ -146,6 +146,8 @@ HttpRequest Connection::ToHttpRequest(Request& message) const {
     request.formData = std::move(message.body());
   }
   request.host = std::string(View(message[http::field::host]));
+  request.origin = std::string(View(message[http::field::origin]));
+  request.fetchSite = std::string(View(message["Sec-Fetch-Site"]));
   request.clientAddress = clientAddress_;
   request.sessionId = FindSession(message);
   return request;

@@ -11,6 +11,12 @@ namespace {
 
 constexpr char kUsage[] = "usage: KXWebServer [--folder DIR] [/INSTALL | /UNINSTALL] [/SILENT]";
 
+// The arguments are UTF-8; a path built from a plain string would read them in the narrow code
+// page on Windows.
+std::filesystem::path PathFromUtf8(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 // The switch name of "/X" or "-X" in upper case, or empty for other arguments.
 std::string SwitchName(const std::string& argument) {
   if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return "";
@@ -28,7 +34,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     const std::string& argument = arguments[i];
     const bool hasValue = i + 1 < arguments.size();
     if (argument == "--folder" && hasValue) {
-      line.folder = arguments[++i];
+      line.folder = PathFromUtf8(arguments[++i]);
       continue;
     }
     if (argument == "--session-timeout-ms" && hasValue) {

@@ -16,6 +16,11 @@ TEST(CommandLine, SwitchesInAnyCaseAfterSlashOrHyphen) {
             std::chrono::milliseconds(1500));
 }
 
+TEST(CommandLine, FolderIsReadAsUtf8) {
+  const CommandLine line = ParseCommandLine({"--folder", "/srv/Веб"});
+  EXPECT_EQ(line.folder, std::filesystem::path(u8"/srv/Веб"));
+}
+
 TEST(CommandLine, AnythingElseIsAUsageError) {
   EXPECT_THROW((void)ParseCommandLine({"/start"}), std::invalid_argument);
   EXPECT_THROW((void)ParseCommandLine({"--folder"}), std::invalid_argument);

@@ -10,10 +10,9 @@
 namespace kx {
 
 // A link that could not reach the server, or a read or set that the server refused. The message
-// is the system's text for an unreachable server, and the check text of a refused call. The
-// check is never put to the user as a question: the call raises at once (a service has nobody to
-// ask, and carrying on would hand the caller values the server never gave), and an interactive
-// tool shows the message in its error box.
+// is the system's text for an unreachable server, and the check text of a refused call. Whether a
+// refused call raises at once or asks the user first is the process's choice (link_settings.h): a
+// service has nobody to ask and raises at once; the export tool's window asks.
 class AutomationError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "dispatcher/link_settings.h"
+
 namespace kx {
 
 TVelorinAutomation::TVelorinAutomation() : TVelorinAutomation(MakeAutomationBackend()) {}
@@ -28,7 +30,9 @@ AutomationBackend& TVelorinAutomation::Server() {
 void TVelorinAutomation::Check(std::string_view operation, const CallResult& result,
                                std::source_location where) {
   if (!result.Failed()) return;
-  throw AutomationError(CallFailureText(operation, result, static_cast<int>(where.line())));
+  AutomationError error(CallFailureText(operation, result, static_cast<int>(where.line())));
+  const RefusedCallQuestion ask = CurrentLinkSettings().askRaise;
+  if (ask == nullptr || ask(error.what())) throw error;
 }
 
 template <typename Value, typename Read>

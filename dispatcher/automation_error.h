@@ -18,6 +18,10 @@ class AutomationError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The message of a link that cannot reach the server: the system's text for the status, or, when
+// the system has none, "Error 0x<hex>".
+[[nodiscard]] std::string UnreachableText(const CallResult& result);
+
 // The check text of a refused call: "'<operation>': <system text> @ Velorin_OCX/<line>", or, when
 // the system has no text for the status, "(<operation>) Error: <hex> (<decimal>) @ Velorin_OCX/
 // <line>".

@@ -173,6 +173,9 @@ TEST_F(StandIn, FleetFileRoundTrips) {
 TEST(CallFailureText, WithoutSystemTextShowsTheCode) {
   EXPECT_EQ(CallFailureText("TripsNum", {kStatusUnspecifiedFailure, ""}, 7),
             "(TripsNum) Error: 80004005 (-2147467259) @ Velorin_OCX/7");
+  EXPECT_EQ(UnreachableText({kStatusServerExecutionFailed, ""}), "Error 0x80080005");
+  EXPECT_EQ(UnreachableText({kStatusServerExecutionFailed, "Server execution failed"}),
+            "Server execution failed");
 }
 
 TEST_F(StandIn, UnreachableWithoutFolderOrFleetFile) {

@@ -18,7 +18,7 @@ void TVelorinAutomation::Connect() {
          "a dispatcher link is used only on the thread that created it");
   if (connected_) return;
   const CallResult result = backend_->Connect();
-  if (result.Failed()) throw AutomationError(result.text);
+  if (result.Failed()) throw AutomationError(UnreachableText(result));
   connected_ = true;
 }
 

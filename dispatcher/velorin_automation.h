@@ -7,8 +7,9 @@
 // Failures: a link that cannot reach the server throws AutomationError with the system's text
 // from its first operation. Reads and sets that the server refuses throw AutomationError with the
 // check text (automation_error.h), unless the process asks the user first (link_settings.h) and
-// the user chooses to carry on; a read then gives its type's zero value. The other operations return whether the server reported
-// success; callers may ignore that and look at the files the operation leaves instead.
+// the user chooses to carry on; a read then gives its type's zero value. The other operations
+// return whether the server reported success; callers may ignore that and look at the files the
+// operation leaves instead.
 #pragma once
 
 #include <cstdint>

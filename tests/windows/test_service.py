@@ -93,10 +93,11 @@ class InstalledService:
     """The service folder in the prefix, the executable registered from it, and the test
     control program that talks to the service manager."""
 
-    def __init__(self, wine, settings):
+    def __init__(self, wine, settings, folder=FOLDER, install=True):
         self.wine = wine
         self.port = kxtest.free_port()
-        self.folder = wine.unix_path(FOLDER)
+        self.windows_folder = folder
+        self.folder = wine.unix_path(folder)
         for sub in ("kml", "js", "css", "img", r"dispatcher\LastPosition", r"automation\tracks"):
             os.makedirs(os.path.join(self.folder, *sub.split("\\")))
         shutil.copy(build_file("service", "KXWebServer.exe"), self.folder)
@@ -106,11 +107,13 @@ class InstalledService:
         self.write_settings(settings)
         self.write("Users.ini", kxtest.users_ini(kml.USERS))
         self.write("DeviceList.ini", kml.DEVICE_LIST.encode("cp1251"))
-        self.wine.run(FOLDER + r"\KXWebServer.exe", "/INSTALL", "/SILENT")
+        self.executable = folder + r"\KXWebServer.exe"
+        if install:
+            self.wine.run(self.executable, "/INSTALL", "/SILENT")
 
     def write_settings(self, settings):
         text = "[main]\r\nport=%d\r\nKXServerPath=%s\\dispatcher\\\r\n%s" % (
-            self.port, FOLDER, settings)
+            self.port, self.windows_folder, settings)
         self.write("Settings.ini", text.encode("cp1251"))
 
     def file(self, name):
@@ -317,6 +320,29 @@ class FailedStart(unittest.TestCase):
             self.assertIn("-----", log)
         finally:
             wine.close()
+
+
+class ConsoleRun(unittest.TestCase):
+    def test_without_the_manager_it_serves_in_the_foreground_from_its_folder_argument(self):
+        wine = WinePrefix()
+        server = None
+        try:
+            # Ω has no form in the ANSI code pages: only the UTF-16 command line carries it.
+            service = InstalledService(wine, "UseKX=0\r\n", r"C:\Веб Ω", install=False)
+            server = subprocess.Popen(
+                ["wine", service.executable, "--folder", service.windows_folder], env=wine.env,
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            service.wait_listening()
+            self.assertIsNone(server.poll())
+            client = kxtest.Client("127.0.0.1", service.port)
+            client.sign_in("user", "u")
+            self.assertIsNotNone(client.cookie)
+            client.close()
+            self.assertFalse(os.path.exists(service.file("1.log")))
+        finally:
+            wine.close()  # ends the server too
+            if server:
+                server.wait(timeout=30)
 
 
 if __name__ == "__main__":

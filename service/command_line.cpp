@@ -5,17 +5,12 @@
 #include <stdexcept>
 
 #include "common/ini_file.h"
+#include "common/utf8_path.h"
 
 namespace kx {
 namespace {
 
 constexpr char kUsage[] = "usage: KXWebServer [--folder DIR] [/INSTALL | /UNINSTALL] [/SILENT]";
-
-// The arguments are UTF-8; a path built from a plain string would read them in the narrow code
-// page on Windows.
-std::filesystem::path PathFromUtf8(const std::string& text) {
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
 
 // The switch name of "/X" or "-X" in upper case, or empty for other arguments.
 std::string SwitchName(const std::string& argument) {

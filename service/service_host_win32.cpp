@@ -1,9 +1,8 @@
 // Windows: the service is registered with the service control manager, which starts the
 // executable, sends the control requests and shows the state the service reports.
-// Boost.Asio, included below, needs winsock2.h ahead of windows.h; shellapi.h needs windows.h.
-#include <shellapi.h>
 #include <windows.h>
-#include <winsock2.h>
+// shellapi.h needs windows.h ahead of it.
+#include <shellapi.h>
 
 #include <condition_variable>
 #include <deque>
@@ -13,6 +12,8 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "common/utf8_path.h"
+#include "common/wide_text.h"
 #include "service/foreground_run.h"
 #include "service/image_path.h"
 #include "service/kx_web_service.h"
@@ -30,25 +31,6 @@ constexpr DWORD kPendingWaitHintMs = 5000;
 // dwServiceSpecificExitCode of a start that failed (1.log tells why).
 constexpr DWORD kStartFailedExitCode = 1;
 
-std::wstring Utf16FromUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
-
-std::string Utf8FromUtf16(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
-                      nullptr, nullptr);
-  return text;
-}
-
 // `what` followed by the system's text for the calling thread's last error.
 std::string LastErrorText(const std::string& what) {
   const DWORD error = GetLastError();
@@ -60,7 +42,7 @@ std::string LastErrorText(const std::string& what) {
   while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) {
     reason.remove_suffix(1);
   }
-  std::string message = what + ": " + Utf8FromUtf16(reason) + " (" + std::to_string(error) + ")";
+  std::string message = what + ": " + Utf8FromWide(reason) + " (" + std::to_string(error) + ")";
   LocalFree(text);
   return message;
 }
@@ -105,7 +87,7 @@ std::wstring RunningExecutable() {
 void SetServiceDescription() {
   ServiceHandle manager;
   const ServiceHandle service = OpenOwnServiceOrThrow(SERVICE_CHANGE_CONFIG, manager);
-  std::wstring text = Utf16FromUtf8(kServiceDescription);
+  std::wstring text = WideFromUtf8(kServiceDescription);
   SERVICE_DESCRIPTIONW description{text.data()};
   if (!ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &description)) {
     ThrowLastError(std::string("cannot set the description of the service ") + kServiceName);
@@ -246,8 +228,7 @@ fs::path GetServiceFolder() {
   std::vector<std::byte> buffer(size);
   auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
   if (size == 0 || !QueryServiceConfigW(service.get(), config, size, &size)) return {};
-  const std::string folder = FolderOfImagePath(Utf8FromUtf16(config->lpBinaryPathName));
-  return fs::path(std::u8string(folder.begin(), folder.end()));
+  return PathFromUtf8(FolderOfImagePath(Utf8FromWide(config->lpBinaryPathName)));
 }
 
 std::string InstallService() {
@@ -256,9 +237,9 @@ std::string InstallService() {
     const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) ThrowLastError("cannot open the service control manager");
     const ServiceHandle service(CreateServiceW(
-        manager.get(), kServiceNameW, Utf16FromUtf8(kServiceDisplayName).c_str(),
-        SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-        command.c_str(), nullptr, nullptr, kDependencies, nullptr, nullptr));
+        manager.get(), kServiceNameW, WideFromUtf8(kServiceDisplayName).c_str(), SERVICE_ALL_ACCESS,
+        SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command.c_str(),
+        nullptr, nullptr, kDependencies, nullptr, nullptr));
     if (!service) ThrowLastError(std::string("cannot install the service ") + kServiceName);
   }
   SetServiceDescription();
@@ -279,12 +260,12 @@ std::vector<std::string> ProgramArguments(int, char**) {
   const std::unique_ptr<wchar_t*, decltype(&LocalFree)> arguments(
       CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
   std::vector<std::string> result;
-  for (int i = 1; arguments && i < count; ++i) result.push_back(Utf8FromUtf16(arguments.get()[i]));
+  for (int i = 1; arguments && i < count; ++i) result.push_back(Utf8FromWide(arguments.get()[i]));
   return result;
 }
 
 void TellUser(const std::string& message, bool failed) {
-  MessageBoxW(nullptr, Utf16FromUtf8(message).c_str(), Utf16FromUtf8(kServiceDisplayName).c_str(),
+  MessageBoxW(nullptr, WideFromUtf8(message).c_str(), WideFromUtf8(kServiceDisplayName).c_str(),
               MB_OK | (failed ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 

@@ -71,7 +71,7 @@ Fleet TestFleet() {
        "доставка.grp",
        {Car(1001, "ГАЗель", "А123ВС77", VehiclePosition{"", 55.75, 37.61, 1267772700}),
         Car(7, "", "")}});
-  fleet.groups.push_back({"Спецтехника", "spec.grp", {Car(12345678, "КамАЗ", "")}});
+  fleet.groups.push_back({"Спецтехника", "special.grp", {Car(12345678, "КамАЗ", "")}});
   return fleet;
 }
 

@@ -47,7 +47,8 @@ const std::unordered_map<char32_t, unsigned char>& ReverseTable() {
   return table;
 }
 
-// Decodes one UTF-8 sequence at text[pos]; returns its length, 0 when malformed.
+}  // namespace
+
 size_t DecodeUtf8(std::string_view text, size_t pos, char32_t& cp) {
   const auto lead = static_cast<unsigned char>(text[pos]);
   size_t length = 0;
@@ -74,7 +75,13 @@ size_t DecodeUtf8(std::string_view text, size_t pos, char32_t& cp) {
   return length;
 }
 
-}  // namespace
+std::optional<unsigned char> Cp1251ByteOf(char32_t cp) {
+  if (cp < 0x80) return static_cast<unsigned char>(cp);
+  const auto& reverse = ReverseTable();
+  const auto it = reverse.find(cp);
+  if (it == reverse.end()) return std::nullopt;
+  return it->second;
+}
 
 std::string Utf8FromCp1251(std::string_view bytes) {
   std::string out;
@@ -93,7 +100,6 @@ std::string Utf8FromCp1251(std::string_view bytes) {
 std::string Cp1251FromUtf8(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  const auto& reverse = ReverseTable();
   for (size_t pos = 0; pos < utf8.size();) {
     char32_t cp = 0;
     const size_t length = DecodeUtf8(utf8, pos, cp);
@@ -103,12 +109,7 @@ std::string Cp1251FromUtf8(std::string_view utf8) {
       continue;
     }
     pos += length;
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    const auto it = reverse.find(cp);
-    out += it == reverse.end() ? '?' : static_cast<char>(it->second);
+    out += static_cast<char>(Cp1251ByteOf(cp).value_or('?'));
   }
   return out;
 }

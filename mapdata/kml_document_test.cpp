@@ -97,10 +97,10 @@ TEST(KmlDocument, SavedFormIsTheSameOnEveryPlatform) {
     std::string source;
     std::string saved;
   } cases[] = {
-      {"<a b=\"Пр &quot;q&quot; &lt;&#10;&#9;\">x &amp; &lt; &gt; \" ' Пр &#13;<!--Пр-->"
+      {"<a b=\"Пр &quot;q&quot; &lt;&#10;&#9;\">x &amp; &lt; &gt; \" ' Пр<!--Пр-->"
        "<?p Пр?><?q?><![CDATA[<Пр>]]><е/></a>",
        "<?xml version=\"1.0\"?>\n<a b=\"&#x41F;&#x440; &quot;q&quot; &lt;&#10;&#9;\">x &amp; "
-       "&lt; &gt; \" ' &#x41F;&#x440; &#xD;<!--Пр--><?p Пр?><?q?><![CDATA[<Пр>]]><е/></a>\n"},
+       "&lt; &gt; \" ' &#x41F;&#x440;<!--Пр--><?p Пр?><?q?><![CDATA[<Пр>]]><е/></a>\n"},
       {"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<a b=\"&#x4E2D;\xC0\">\xC0 &#x4E2D; "
        "&#x1F600;</a>",
        "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<a b=\"&#20013;\xC0\">\xC0 &#20013; "

@@ -20,6 +20,9 @@ namespace kx {
 // The windows-1251 byte of a Unicode character; nullopt when the code page has none.
 [[nodiscard]] std::optional<unsigned char> Cp1251ByteOf(char32_t cp);
 
+// Appends the UTF-8 form of a Unicode character.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // Decodes the UTF-8 sequence that starts at text[pos] into cp; returns its length in bytes, 0
 // when the sequence is malformed (cp is then undefined).
 [[nodiscard]] size_t DecodeUtf8(std::string_view text, size_t pos, char32_t& cp);

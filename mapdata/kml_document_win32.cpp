@@ -197,43 +197,60 @@ std::string ParseFailureText(IXMLDOMDocument2& document) {
 // Namespace bindings in scope while the tree is written: prefix ("" for the default) to URI.
 using NamespaceScope = std::map<std::string, std::string, std::less<>>;
 
-// The namespace declarations an element makes, and its other attributes. Some DOMs leave the
-// default namespace declaration out of the attribute list; an unprefixed element whose namespace
-// differs from the default in scope must have declared it, so it is put back first. A
-// declaration that repeats a binding already in scope is left out, as libxml2 does for the
-// elements this program adds.
+// The namespace declarations an element makes, and its other attributes.
 struct ElementAttributes {
   std::vector<XmlAttribute> declarations;
   std::vector<XmlAttribute> others;
 };
 
+bool IsNamespaceDeclaration(const XmlAttribute& attribute) {
+  return attribute.name == kNamespaceAttribute ||
+         attribute.name.starts_with(std::string(kNamespaceAttribute) + ":");
+}
+
+std::string DeclaredPrefix(const XmlAttribute& declaration) {
+  const size_t colon = declaration.name.find(':');
+  return colon == std::string::npos ? std::string() : declaration.name.substr(colon + 1);
+}
+
+// The attributes of the element's start tag as the DOM writes the element itself.
+std::vector<XmlAttribute> StartTagAttributes(IXMLDOMNode* element) {
+  DomString xml;
+  Check(element->get_xml(xml.out()), "element text");
+  const std::string text = xml.Utf8();
+  const size_t name_end = text.find_first_of(" \t\r\n/>");
+  if (name_end == std::string::npos) return {};
+  return ParseAttributeList(std::string_view(text).substr(name_end));
+}
+
+// Some DOMs cannot hand out a namespace declaration through the attribute list (wine's MSXML
+// fails on the default namespace and on every declaration after it); the declarations then come
+// from the start tag that the DOM writes for the element. A declaration that repeats a binding
+// already in scope is left out, as libxml2 does for the elements this program adds.
 ElementAttributes AttributesOf(IXMLDOMNode* element, const NamespaceScope& scope) {
   ElementAttributes result;
   ComPtr<IXMLDOMNamedNodeMap> attributes;
   Check(element->get_attributes(&attributes), "attributes");
   long count = 0;
   Check(attributes->get_length(&count), "attributes");
-  bool declares_default = false;
+  bool listed_all = true;
   for (long i = 0; i < count; ++i) {
     ComPtr<IXMLDOMNode> attribute;
-    if (FAILED(attributes->get_item(i, &attribute)) || !attribute) continue;  // see above
+    if (FAILED(attributes->get_item(i, &attribute)) || !attribute) {
+      listed_all = false;
+      continue;
+    }
     XmlAttribute item{NameOf(attribute.Get()), ValueOf(attribute.Get())};
-    const bool is_default = item.name == kNamespaceAttribute;
-    const bool is_declaration =
-        is_default || item.name.rfind(std::string(kNamespaceAttribute) + ":", 0) == 0;
-    declares_default = declares_default || is_default;
-    (is_declaration ? result.declarations : result.others).push_back(std::move(item));
+    (IsNamespaceDeclaration(item) ? result.declarations : result.others).push_back(std::move(item));
   }
-  const std::string uri = NamespaceOf(element);
-  const auto in_scope = scope.find("");
-  const std::string default_uri = in_scope == scope.end() ? std::string() : in_scope->second;
-  if (!declares_default && PrefixOf(element).empty() && uri != default_uri) {
-    result.declarations.insert(result.declarations.begin(),
-                               {std::string(kNamespaceAttribute), uri});
+  if (!listed_all) {
+    result.declarations.clear();
+    for (XmlAttribute& item : StartTagAttributes(element)) {
+      if (IsNamespaceDeclaration(item)) result.declarations.push_back(std::move(item));
+    }
   }
   std::erase_if(result.declarations, [&](const XmlAttribute& declaration) {
-    const size_t colon = declaration.name.find(':');
-    const std::string prefix = colon == std::string::npos ? "" : declaration.name.substr(colon + 1);
+    const std::string prefix = DeclaredPrefix(declaration);
     const auto bound = scope.find(prefix);
     return bound != scope.end() ? bound->second == declaration.value
                                 : prefix.empty() && declaration.value.empty();
@@ -247,8 +264,7 @@ void WriteElement(IXMLDOMNode* element, const NamespaceScope& scope, XmlSerializ
   ElementAttributes attributes = AttributesOf(element, scope);
   NamespaceScope inner = scope;
   for (const XmlAttribute& declaration : attributes.declarations) {
-    const size_t colon = declaration.name.find(':');
-    inner[colon == std::string::npos ? "" : declaration.name.substr(colon + 1)] = declaration.value;
+    inner[DeclaredPrefix(declaration)] = declaration.value;
   }
   std::vector<XmlAttribute> all = std::move(attributes.declarations);
   all.insert(all.end(), attributes.others.begin(), attributes.others.end());

@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <utility>
 
 #include "common/cp1251.h"
 #include "mapdata/kml_document.h"
@@ -51,27 +53,73 @@ const char* EscapeOf(char32_t cp, bool in_attribute) {
   }
 }
 
+constexpr std::pair<std::string_view, char> kPredefinedEntities[] = {
+    {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
+
+// The value with its references resolved; a reference that is not one is kept as written.
+std::string Unescaped(std::string_view value) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < value.size()) {
+    const size_t end = value.find(';', pos);
+    if (value[pos] != '&' || end == std::string_view::npos) {
+      out += value[pos++];
+      continue;
+    }
+    const std::string_view name = value.substr(pos + 1, end - pos - 1);
+    bool resolved = false;
+    if (name.size() > 1 && name[0] == '#') {
+      const bool hexadecimal = name[1] == 'x';
+      const std::string digits(name.substr(hexadecimal ? 2 : 1));
+      char* digits_end = nullptr;
+      const unsigned long cp = std::strtoul(digits.c_str(), &digits_end, hexadecimal ? 16 : 10);
+      resolved = !digits.empty() && *digits_end == '\0' && cp <= 0x10FFFF;
+      if (resolved) AppendUtf8(out, static_cast<char32_t>(cp));
+    }
+    for (const auto& [entity, character] : kPredefinedEntities) {
+      if (name == entity) {
+        out += character;
+        resolved = true;
+      }
+    }
+    if (!resolved) {
+      out += value[pos++];
+      continue;
+    }
+    pos = end + 1;
+  }
+  return out;
+}
+
 }  // namespace
+
+std::vector<XmlAttribute> ParseAttributeList(std::string_view text) {
+  std::vector<XmlAttribute> attributes;
+  size_t pos = 0;
+  while (true) {
+    while (pos < text.size() && IsXmlSpace(text[pos])) ++pos;
+    if (pos >= text.size() || text[pos] == '>' || text[pos] == '/') break;
+    const size_t equals = text.find('=', pos);
+    if (equals == std::string_view::npos) break;
+    std::string_view name = text.substr(pos, equals - pos);
+    while (!name.empty() && IsXmlSpace(name.back())) name.remove_suffix(1);
+    size_t open = equals + 1;
+    while (open < text.size() && IsXmlSpace(text[open])) ++open;
+    if (open >= text.size() || (text[open] != '"' && text[open] != '\'')) break;
+    const size_t close = text.find(text[open], open + 1);
+    if (close == std::string_view::npos) break;
+    attributes.push_back({std::string(name), Unescaped(text.substr(open + 1, close - open - 1))});
+    pos = close + 1;
+  }
+  return attributes;
+}
 
 XmlDeclaration ParseXmlDeclaration(std::string_view data) {
   XmlDeclaration declaration;
-  size_t pos = 0;
-  while (pos < data.size()) {
-    while (pos < data.size() && IsXmlSpace(data[pos])) ++pos;
-    const size_t equals = data.find('=', pos);
-    if (equals == std::string_view::npos) break;
-    std::string_view name = data.substr(pos, equals - pos);
-    while (!name.empty() && IsXmlSpace(name.back())) name.remove_suffix(1);
-    size_t open = equals + 1;
-    while (open < data.size() && IsXmlSpace(data[open])) ++open;
-    if (open >= data.size() || (data[open] != '"' && data[open] != '\'')) break;
-    const size_t close = data.find(data[open], open + 1);
-    if (close == std::string_view::npos) break;
-    std::string value(data.substr(open + 1, close - open - 1));
-    if (name == "version") declaration.version = std::move(value);
-    if (name == "encoding") declaration.encoding = std::move(value);
-    if (name == "standalone") declaration.standalone = std::move(value);
-    pos = close + 1;
+  for (XmlAttribute& attribute : ParseAttributeList(data)) {
+    if (attribute.name == "version") declaration.version = std::move(attribute.value);
+    if (attribute.name == "encoding") declaration.encoding = std::move(attribute.value);
+    if (attribute.name == "standalone") declaration.standalone = std::move(attribute.value);
   }
   return declaration;
 }

@@ -20,14 +20,19 @@ struct XmlDeclaration {
   std::optional<std::string> standalone;
 };
 
-// The version, encoding and standalone pseudo-attributes of a declaration's data, as in
-// `version="1.0" encoding="windows-1251"`; what is missing keeps its default.
-[[nodiscard]] XmlDeclaration ParseXmlDeclaration(std::string_view data);
-
 struct XmlAttribute {
   std::string name;
   std::string value;  // as the DOM gives it, without escapes
 };
+
+// The attributes of a start tag's text after its name, or of a declaration's data: name="value"
+// pairs in either quotes, up to the end or to ">" or "/>", with the character and predefined
+// entity references of the values resolved.
+[[nodiscard]] std::vector<XmlAttribute> ParseAttributeList(std::string_view text);
+
+// The version, encoding and standalone pseudo-attributes of a declaration's data, as in
+// `version="1.0" encoding="windows-1251"`; what is missing keeps its default.
+[[nodiscard]] XmlDeclaration ParseXmlDeclaration(std::string_view data);
 
 class XmlSerializer {
  public:

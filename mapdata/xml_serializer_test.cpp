@@ -21,6 +21,18 @@ TEST(XmlDeclaration, PseudoAttributesInEitherQuotes) {
   EXPECT_EQ(ParseXmlDeclaration("").version, "1.0");
 }
 
+TEST(XmlAttributeList, StartTagAttributesWithReferencesResolved) {
+  const std::vector<XmlAttribute> attributes = ParseAttributeList(
+      " xmlns=\"u?a=1&amp;b=&#1055;&#x440;\" xmlns:gx='g&quot;&bogus;'\n id=\"1\"><a x=\"2\"/>");
+  ASSERT_EQ(attributes.size(), 3u);
+  EXPECT_EQ(attributes[0].name, "xmlns");
+  EXPECT_EQ(attributes[0].value, "u?a=1&b=Пр");
+  EXPECT_EQ(attributes[1].name, "xmlns:gx");
+  EXPECT_EQ(attributes[1].value, "g\"&bogus;");
+  EXPECT_EQ(attributes[2].value, "1");
+  EXPECT_TRUE(ParseAttributeList("/>").empty());
+}
+
 // The bytes a DOM walk gives the serializer must be the bytes libxml2 writes for the same document
 // (the same expectations stand in kml_document_test.cpp against the platform's DOM).
 TEST(XmlSerializer, WritesTheLinuxDomsForm) {

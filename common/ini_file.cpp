@@ -172,6 +172,11 @@ bool IniFile::SectionExists(std::string_view section) const {
   return FindSection(Cp1251FromUtf8(section)) != nullptr;
 }
 
+bool IniFile::SectionHasKeys(std::string_view section) const {
+  const auto span = FindSection(Cp1251FromUtf8(section));
+  return span && !span->keys.empty();
+}
+
 bool IniFile::KeyExists(std::string_view section, std::string_view key) const {
   const auto span = FindSection(Cp1251FromUtf8(section));
   return span && FindKey(*span, Cp1251FromUtf8(key)).has_value();

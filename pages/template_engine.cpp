@@ -133,6 +133,8 @@ const std::unordered_map<std::string_view, TagValue>& Tags() {
        [](std::string& out, const Expansion& x) {
          out += PageImageBlock(x.state.File("img"), "footerIMG");
        }},
+      {"[logo]",
+       [](std::string& out, const Expansion& x) { out += LogoImage(x.state.settings.LogoLink); }},
       {"[GoogleMapsKey]",
        [](std::string& out, const Expansion& x) {
          AppendHtmlEscaped(out, x.state.settings.GoogleMapsKey);

@@ -57,6 +57,12 @@ class WaitCursor {
   Fl_Window& window_;
 };
 
+// Closes the window only when the window manager asks, from the close button or its menu. The
+// toolkit also calls a window's callback for the Escape key, which must not end the tool.
+void CloseOnRequestOnly(Fl_Widget* window, void*) {
+  if (Fl::event() == FL_CLOSE) window->hide();
+}
+
 }  // namespace
 
 TMainForm::TMainForm()
@@ -64,6 +70,8 @@ TMainForm::TMainForm()
       btnStartExport(kButtonLeft, kButtonTop, kButtonWidth, kButtonHeight, kButtonCaption) {
   MainForm.end();
   MainForm.xclass(kApplicationClass);
+  MainForm.size_range(kClientWidth, kClientHeight, kClientWidth, kClientHeight);  // not resizable
+  MainForm.callback(CloseOnRequestOnly);
   btnStartExport.callback(
       [](Fl_Widget*, void* form) { static_cast<TMainForm*>(form)->btnStartExportClick(); }, this);
 }

@@ -40,6 +40,7 @@ ServiceSettings ReadSettings(const IniFile& ini) {
   settings.DelInterval = std::chrono::hours(std::max(1, ini.ReadInteger("main", "DelInterval", 1)));
   settings.FileTimeToLive = std::max(1, ini.ReadInteger("main", "FileTimeToLive", 1));
   settings.GoogleMapsKey = ini.ReadString("GoogleMaps", "Key", "");
+  settings.LogoLink = ini.ReadString("main", "LogoLink", "");
   return settings;
 }
 

@@ -1,5 +1,6 @@
 #include "common/cp1251.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <unordered_map>
@@ -167,6 +168,39 @@ bool Cp1251EqualsIgnoreCase(std::string_view a, std::string_view b) {
     }
   }
   return true;
+}
+
+std::string Utf8ToUpper(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const auto& reverse = ReverseTable();
+  for (size_t pos = 0; pos < utf8.size();) {
+    char32_t cp = 0;
+    const size_t length = std::max<size_t>(DecodeUtf8(utf8, pos, cp), 1);
+    const std::string_view character = utf8.substr(pos, length);
+    pos += length;
+    if (length == 1) {  // ASCII, or a malformed byte that stays
+      const auto c = static_cast<unsigned char>(character[0]);
+      out += static_cast<char>(c < 0x80 ? Cp1251ToUpper(c) : c);
+      continue;
+    }
+    const auto byte = reverse.find(cp);
+    if (byte == reverse.end()) {
+      out += character;
+      continue;
+    }
+    AppendUtf8(out, kHighHalf[Cp1251ToUpper(byte->second) - 0x80]);
+  }
+  return out;
+}
+
+std::string_view Utf8Prefix(std::string_view utf8, size_t count) {
+  size_t pos = 0;
+  for (; pos < utf8.size() && count > 0; --count) {
+    char32_t cp = 0;
+    pos += std::max<size_t>(DecodeUtf8(utf8, pos, cp), 1);
+  }
+  return utf8.substr(0, pos);
 }
 
 }  // namespace kx

@@ -30,6 +30,13 @@ void AppendUtf8(std::string& out, char32_t cp);
 // Upper-case of one windows-1251 byte for case-insensitive comparison (ASCII and Cyrillic).
 [[nodiscard]] unsigned char Cp1251ToUpper(unsigned char c);
 
+// Upper-case of UTF-8 text for case-insensitive comparison: the letters that windows-1251 has
+// (ASCII and Cyrillic) are upper-cased, every other character and malformed byte stays as it is.
+[[nodiscard]] std::string Utf8ToUpper(std::string_view utf8);
+
+// The first `count` characters of UTF-8 text (a malformed byte counts as one).
+[[nodiscard]] std::string_view Utf8Prefix(std::string_view utf8, size_t count);
+
 // Case-insensitive equality of two windows-1251 byte strings.
 [[nodiscard]] bool Cp1251EqualsIgnoreCase(std::string_view a, std::string_view b);
 

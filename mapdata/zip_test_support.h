@@ -1,10 +1,6 @@
-// Test helpers for the archive writer's tests: a scratch folder, files with chosen times, and a
+// Test helpers for the archive writer's tests: a scratch folder, files, and a
 // reader of the archive records that checks their signatures and sizes as it goes.
 #pragma once
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -38,12 +34,6 @@ inline Bytes ReadFile(const std::string& path) {
 
 inline Bytes ToBytes(std::string_view text) {
   return Bytes(text.begin(), text.end());
-}
-
-// Sets a file's last write and last access time (seconds and nanoseconds since 1970, UTC).
-inline void SetFileTimes(const std::string& path, timespec modified, timespec accessed) {
-  const timespec times[2] = {accessed, modified};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
 inline uint16_t Get16(const Bytes& b, size_t at) {

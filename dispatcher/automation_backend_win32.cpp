@@ -108,6 +108,7 @@ class ComAutomation final : public AutomationBackend {
   // Declared before the server, so the server is released while COM is still initialised.
   std::optional<ComApartment> apartment_;
   ComPtr<IDispatch> server_;
+  // Keyed by the operations' names, string literals that outlive every link.
   std::unordered_map<std::string_view, DISPID> ids_;
 };
 

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <string>
 
+#include "dispatcher/link_settings.h"
+
 namespace kx {
 
 struct ServiceSettings {
@@ -15,6 +17,8 @@ struct ServiceSettings {
   // ends with its separator, or is empty when not configured.
   std::string KXServerPath;
   int UseDeviceList = 0;
+  // The dispatcher's automation server for the Windows links.
+  std::string AutomationProgID{kDefaultAutomationProgId};
   int GoogleAnalyticsEnabled = 0;
   std::string GoogleAnalyticsUserID;
   int LiveInternetEnabled = 0;

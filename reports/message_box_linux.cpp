@@ -25,6 +25,19 @@ void ShowMessageBox(const std::string& text, const std::string& caption) {
   fl_alert("%s", LiteralLabel(text).c_str());
 }
 
+Answer AskYesNoCancel(const std::string& text, const std::string& caption) {
+  fl_message_title(caption.c_str());
+  // The first button is the one that closing the box presses; the second takes the Enter key.
+  switch (fl_choice("%s", "Cancel", "Yes", "No", LiteralLabel(text).c_str())) {
+    case 1:
+      return Answer::kYes;
+    case 2:
+      return Answer::kNo;
+    default:
+      return Answer::kCancel;
+  }
+}
+
 void ShowErrorBox(const std::string& text) {
   ShowMessageBox(text, kApplicationTitle);
 }

@@ -6,6 +6,7 @@
 
 #include "common/cp1251.h"
 #include "common/main_thread_gate.h"
+#include "dispatcher/link_settings.h"
 #include "service/file_cleanup.h"
 #include "service/settings.h"
 #include "web/router.h"
@@ -62,6 +63,8 @@ void TKXWEBService::LoadSettings() {
     throw std::runtime_error("Settings.ini: port " + std::to_string(settings.port) +
                              " is not a TCP port");
   }
+  // A service has nobody to ask: a refused dispatcher call raises at once.
+  ConfigureLinks({settings.AutomationProgID, nullptr});
   kmlFolder_ = state_->File("kml");
   fileTimeToLive_ = std::chrono::hours(settings.FileTimeToLive);
   delInterval_ = settings.DelInterval;

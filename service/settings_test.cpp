@@ -14,6 +14,7 @@ TEST(Settings, MissingFileGivesEveryDefault) {
   EXPECT_EQ(s.port, 80);
   EXPECT_EQ(s.UseKX, 0);
   EXPECT_EQ(s.KXServerPath, "");
+  EXPECT_EQ(s.AutomationProgID, "Velorin.VelorinAutomation");
   EXPECT_EQ(s.UseDeviceList, 0);
   EXPECT_EQ(s.GoogleAnalyticsEnabled + s.LiveInternetEnabled + s.HotLogEnabled, 0);
   EXPECT_EQ(s.DelInterval, std::chrono::hours(1));
@@ -30,6 +31,11 @@ TEST(Settings, KeysInAnyLetterCaseAndHexadecimalNumbers) {
 
 TEST(Settings, UseDeviceListIsReadOnlyWithUseKX) {
   EXPECT_EQ(Read("[main]\nUseKX=0\nUseDeviceList=1\n").UseDeviceList, 0);
+}
+
+TEST(Settings, AutomationProgIdIsReadWhateverTheMode) {
+  EXPECT_EQ(Read("[main]\nAutomationProgID=Velorin.VelorinAutomation.2\n").AutomationProgID,
+            "Velorin.VelorinAutomation.2");
 }
 
 TEST(Settings, ServerPathEndsWithItsSeparator) {

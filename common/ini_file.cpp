@@ -122,7 +122,7 @@ IniFile IniFile::Load(const std::filesystem::path& path) {
 }
 
 std::string IniFile::FileText(std::string_view utf8) const {
-  return utf8_ ? std::string(utf8) : FileText(utf8);
+  return utf8_ ? std::string(utf8) : Cp1251FromUtf8(utf8);
 }
 
 std::string IniFile::ProgramText(std::string_view fileText) const {

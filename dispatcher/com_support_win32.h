@@ -1,6 +1,6 @@
 // Small pieces of COM automation shared by the dispatcher link's Windows backend and the test
-// automation server: text between UTF-8 and automation strings, the system's text for a status,
-// owned strings and variants, and a thread's COM apartment.
+// automation server: the system's text for a status, owned automation strings and variants with
+// the program's UTF-8 text, and a thread's COM apartment.
 #pragma once
 
 #include <ole2.h>
@@ -11,10 +11,9 @@
 #include <string>
 #include <string_view>
 
-namespace kx {
+#include "common/wide_text.h"
 
-[[nodiscard]] std::wstring WideFromUtf8(std::string_view utf8);
-[[nodiscard]] std::string Utf8FromWide(std::wstring_view wide);
+namespace kx {
 
 // The system's message for a status, without its trailing line break; empty when there is none.
 [[nodiscard]] std::string SystemText(HRESULT status);

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "common/executable_folder.h"
+#include "common/utf8_path.h"
 #include "dispatcher/automation_standin.h"
 #include "dispatcher/com_support_win32.h"
 #include "dispatcher/fleet.h"
@@ -164,17 +165,17 @@ TEST_F(ComLink, ComputesTracksAndExportsBothKmlKinds) {
   link.TripIndex(2);
   const fs::path track = scratch_ / "track.kml";
   const fs::path cars = scratch_ / "cars.kml";
-  EXPECT_TRUE(link.ExportTrackToFile(track.string(), 0, "", "", 0, 0, 0xFFFF, 3, 0, 0));
-  EXPECT_TRUE(link.ExportCarsToFile(cars.string(), "7,1001,99", 0, "", "", 3, 0, 0));
+  EXPECT_TRUE(link.ExportTrackToFile(Utf8FromPath(track), 0, "", "", 0, 0, 0xFFFF, 3, 0, 0));
+  EXPECT_TRUE(link.ExportCarsToFile(Utf8FromPath(cars), "7,1001,99", 0, "", "", 3, 0, 0));
 
   TVelorinAutomation local(std::make_unique<AutomationStandIn>(data_));
   ComputeFirstCar(local);
   while (local.ComputingBusy() != 0) std::this_thread::sleep_for(milliseconds(100));
   local.TripIndex(2);
-  EXPECT_TRUE(local.ExportTrackToFile((scratch_ / "local-track.kml").string(), 0, "", "", 0, 0,
+  EXPECT_TRUE(local.ExportTrackToFile(Utf8FromPath(scratch_ / "local-track.kml"), 0, "", "", 0, 0,
                                       0xFFFF, 3, 0, 0));
-  EXPECT_TRUE(local.ExportCarsToFile((scratch_ / "local-cars.kml").string(), "7,1001,99", 0, "", "",
-                                     3, 0, 0));
+  EXPECT_TRUE(local.ExportCarsToFile(Utf8FromPath(scratch_ / "local-cars.kml"), "7,1001,99", 0, "",
+                                     "", 3, 0, 0));
   const std::string track_kml = ReadBytes(track);
   EXPECT_NE(track_kml.find("<LineString>"), std::string::npos) << track_kml;
   EXPECT_EQ(track_kml, ReadBytes(scratch_ / "local-track.kml"));

@@ -48,8 +48,8 @@ class KmlElement {
   [[nodiscard]] KmlElement RequiredChild(std::string_view local_name) const;
   // Appends a new element in this element's namespace, with its prefix.
   KmlElement AppendChild(std::string_view local_name);
-  // The element's text: empty without children; throws KmlError unless the content is a single
-  // text (or CDATA) node.
+  // The element's text without leading and trailing white space (blanks, tabs, line breaks):
+  // empty without children; throws KmlError unless the content is a single text (or CDATA) node.
   [[nodiscard]] std::string Text() const;
   // Replaces the content with one text node (UTF-8; markup characters are escaped on output).
   void SetText(std::string_view text);

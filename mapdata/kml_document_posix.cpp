@@ -8,6 +8,8 @@
 #include <climits>
 #include <mutex>
 
+#include "mapdata/xml_serializer.h"
+
 namespace kx {
 namespace detail {
 
@@ -121,7 +123,7 @@ std::string KmlElement::Text() const {
   if (child->next != nullptr || !IsTextNode(*child)) {
     throw KmlError("\"" + LocalName() + "\" does not hold a single text node");
   }
-  return std::string(View(child->content));
+  return std::string(TrimXmlSpace(View(child->content)));
 }
 
 void KmlElement::SetText(std::string_view text) {

@@ -27,10 +27,12 @@ TEST(KmlDocument, FirstNodeMustBeAnElement) {
 }
 
 TEST(KmlDocument, TextMustBeASingleTextNode) {
-  const KmlDocument doc =
-      KmlDocument::Parse("<p><a>x &amp; y</a><b/><c><![CDATA[<raw>]]></c><d>t<e/></d></p>");
+  const KmlDocument doc = KmlDocument::Parse(
+      "<p><a>x &amp; y</a><b/><c><![CDATA[<raw>]]></c><d>t<e/></d>"
+      "<f>\n      2010-03-05 23:30:00 km/h \t\r\n    </f></p>");
   const KmlElement root = doc.Root();
   EXPECT_EQ(root.RequiredChild("a").Text(), "x & y");
+  EXPECT_EQ(root.RequiredChild("f").Text(), "2010-03-05 23:30:00 km/h");
   EXPECT_EQ(root.RequiredChild("b").Text(), "");
   EXPECT_EQ(root.RequiredChild("c").Text(), "<raw>");
   EXPECT_THROW((void)root.RequiredChild("d").Text(), KmlError);

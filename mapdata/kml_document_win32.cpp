@@ -373,7 +373,7 @@ std::string KmlElement::Text() const {
   if (NextSiblingOf(child.Get()) || (type != NODE_TEXT && type != NODE_CDATA_SECTION)) {
     throw KmlError("\"" + LocalName() + "\" does not hold a single text node");
   }
-  return ValueOf(child.Get());
+  return std::string(TrimXmlSpace(ValueOf(child.Get())));
 }
 
 void KmlElement::SetText(std::string_view text) {

@@ -93,6 +93,13 @@ std::string Unescaped(std::string_view value) {
 
 }  // namespace
 
+std::string_view TrimXmlSpace(std::string_view text) {
+  constexpr std::string_view kXmlWhiteSpace = " \t\r\n";
+  const size_t first = text.find_first_not_of(kXmlWhiteSpace);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kXmlWhiteSpace) - first + 1);
+}
+
 std::vector<XmlAttribute> ParseAttributeList(std::string_view text) {
   std::vector<XmlAttribute> attributes;
   size_t pos = 0;

@@ -20,6 +20,10 @@ struct XmlDeclaration {
   std::optional<std::string> standalone;
 };
 
+// The text without leading and trailing XML white space (blanks, tabs, line breaks): hand-made
+// and pretty-printed files put an element's text on a line of its own.
+[[nodiscard]] std::string_view TrimXmlSpace(std::string_view text);
+
 struct XmlAttribute {
   std::string name;
   std::string value;  // as the DOM gives it, without escapes

@@ -15,9 +15,8 @@ namespace {
 
 int RegisterService(const kx::CommandLine& line) {
   try {
-    const std::string message = line.action == kx::ServiceAction::Install
-                                    ? kx::InstallService(kx::GetServiceFolder() / "KXWebServer")
-                                    : kx::UninstallService();
+    const std::string message =
+        line.action == kx::ServiceAction::Install ? kx::InstallService() : kx::UninstallService();
     if (!line.silent) std::cout << message << "\n";
     return 0;
   } catch (const std::exception& error) {

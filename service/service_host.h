@@ -11,9 +11,10 @@ namespace kx {
 // are then addressed relative to the current directory).
 [[nodiscard]] std::filesystem::path GetServiceFolder();
 
-// Registers the service to start the executable at boot; returns a message for the user.
-// Throws std::runtime_error on failure.
-[[nodiscard]] std::string InstallService(const std::filesystem::path& executable);
+// Registers the service to start the executable that is running now, wherever it lies and
+// whatever its name, at boot; returns a message for the user. Throws std::runtime_error (or
+// std::filesystem::filesystem_error when the executable's path is unknown) on failure.
+[[nodiscard]] std::string InstallService();
 // Removes the registration; returns a message for the user. Throws on failure.
 [[nodiscard]] std::string UninstallService();
 

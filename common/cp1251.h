@@ -2,6 +2,8 @@
 // MD5 inputs. Inside the program text is UTF-8.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,16 @@ namespace kx {
 // Converts UTF-8 to windows-1251 bytes. A character without a windows-1251 form, and every byte
 // of a malformed UTF-8 sequence, becomes "?".
 [[nodiscard]] std::string Cp1251FromUtf8(std::string_view utf8);
+
+// The windows-1251 byte of a Unicode character; nullopt when the code page has none.
+[[nodiscard]] std::optional<unsigned char> Cp1251ByteOf(char32_t cp);
+
+// Appends the UTF-8 form of a Unicode character.
+void AppendUtf8(std::string& out, char32_t cp);
+
+// Decodes the UTF-8 sequence that starts at text[pos] into cp; returns its length in bytes, 0
+// when the sequence is malformed (cp is then undefined).
+[[nodiscard]] size_t DecodeUtf8(std::string_view text, size_t pos, char32_t& cp);
 
 // Upper-case of one windows-1251 byte for case-insensitive comparison (ASCII and Cyrillic).
 [[nodiscard]] unsigned char Cp1251ToUpper(unsigned char c);

@@ -5,7 +5,11 @@
 
 namespace kx {
 
-// Throws std::filesystem::filesystem_error when the system cannot tell.
+// The full path of the executable that is running, links resolved. Throws
+// std::filesystem::filesystem_error when the system cannot tell.
+[[nodiscard]] std::filesystem::path ExecutablePath();
+
+// The folder of ExecutablePath(); throws as it does.
 [[nodiscard]] std::filesystem::path ExecutableFolder();
 
 }  // namespace kx

@@ -2,8 +2,12 @@
 
 namespace kx {
 
+std::filesystem::path ExecutablePath() {
+  return std::filesystem::read_symlink("/proc/self/exe");
+}
+
 std::filesystem::path ExecutableFolder() {
-  return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  return ExecutablePath().parent_path();
 }
 
 }  // namespace kx

@@ -184,6 +184,11 @@ bool IniFile::SectionExists(std::string_view section) const {
   return FindSection(FileText(section)) != nullptr;
 }
 
+bool IniFile::SectionHasKeys(std::string_view section) const {
+  const auto span = FindSection(Cp1251FromUtf8(section));
+  return span && !span->keys.empty();
+}
+
 bool IniFile::KeyExists(std::string_view section, std::string_view key) const {
   const auto span = FindSection(FileText(section));
   return span && FindKey(*span, FileText(key)).has_value();

@@ -44,6 +44,8 @@ class IniFile {
                                        std::string_view fallback) const;
   [[nodiscard]] int ReadInteger(std::string_view section, std::string_view key, int fallback) const;
   [[nodiscard]] bool SectionExists(std::string_view section) const;
+  // True when the section exists and holds at least one key line (a bare header holds none).
+  [[nodiscard]] bool SectionHasKeys(std::string_view section) const;
   [[nodiscard]] bool KeyExists(std::string_view section, std::string_view key) const;
 
   // Sets a value: the first matching key line is rewritten in place (its key spelling and line

@@ -36,6 +36,18 @@ TEST(IniRead, SectionsAndKeysIgnoreCaseAndTheFirstMatchWins) {
   EXPECT_FALSE(ini.KeyExists("other", "usekx"));
 }
 
+TEST(IniRead, OnlyTheFirstSectionOfANameCountsForHoldingKeys) {
+  IniFile ini = IniFile::FromBytes("[bare]\r\n\r\n; note\r\n[held]\r\nk=\r\n[Bare]\r\nk=1\r\n");
+  EXPECT_TRUE(ini.SectionExists("bare"));
+  EXPECT_FALSE(ini.SectionHasKeys("BARE"));
+  EXPECT_TRUE(ini.SectionHasKeys("held"));  // an empty value is still a key
+  EXPECT_FALSE(ini.SectionHasKeys("none"));
+  ini.WriteString("bare", "x", "1");
+  EXPECT_TRUE(ini.SectionHasKeys("bare"));
+  ini.EraseKey("bare", "x");
+  EXPECT_FALSE(ini.SectionHasKeys("bare"));
+}
+
 TEST(IniRead, ValuesAreTrimmedAndLoseOnePairOfQuotes) {
   const IniFile ini = IniFile::FromBytes(
       "[s]\n a = \t spaced \t\nq=\"quoted \"\nq2='single'\nq3=\"\"twice\"\"\nq4=\"open\n"

@@ -64,8 +64,8 @@ struct Place {
 
 struct GroupPlan {
   const char* name;
-  const char* file_name;
-  int first_device;
+  const char* fileName;
+  int firstDevice;
   int cars;
   std::array<const char*, 5> models;
 };
@@ -278,9 +278,9 @@ DemoData MakeDemoData(UtcSeconds end) {
   Random random(kSeed);
   DemoData data;
   for (const GroupPlan& plan : kGroups) {
-    FleetGroup group{plan.name, plan.file_name, {}};
+    FleetGroup group{plan.name, plan.fileName, {}};
     std::vector<int32_t> devices;
-    for (int i = 0; i < plan.cars; ++i) devices.push_back(plan.first_device + i);
+    for (int i = 0; i < plan.cars; ++i) devices.push_back(plan.firstDevice + i);
     if (&plan == &kGroups.back()) devices.push_back(kLongDevice);
     for (const int32_t device : devices) {
       FleetCar car = MakeCar(random, plan, device);

@@ -5,7 +5,7 @@
 #include <optional>
 #include <set>
 
-#include "dispatcher/standin_test_util.h"
+#include "dispatcher/testing/standin_test_util.h"
 
 namespace kx::demo {
 namespace {
@@ -101,7 +101,7 @@ TEST_F(DemoFleet, TheStandInFindsTripsInTheLastDay) {
   for (const FleetGroup& group : Data().fleet.groups) {
     for (const FleetCar& car : group.cars) {
       if (car.device == 1027) continue;
-      ASSERT_TRUE(link->StartComputing(group.file_name, car.device, from, to, "GSM", 0));
+      ASSERT_TRUE(link->StartComputing(group.fileName, car.device, from, to, "GSM", 0));
       EXPECT_GE(link->TripsNum(), 2) << car.device;
     }
   }

@@ -49,7 +49,7 @@ struct Document {
 void AddFiles(const FleetGroup& group, const FleetCar& car, const std::vector<TrackPoint>& track,
               std::vector<LastPositionFile>& files) {
   if (track.empty() || car.device == kNoFileDevice) return;
-  Document doc{CarTitle(car), track.back(), group.file_name == kCp1251Group, ""};
+  Document doc{CarTitle(car), track.back(), group.fileName == kCp1251Group, ""};
   if (car.device != kSixDigitsDevice)
     files.push_back({ZeroFilled(car.device, 7) + ".kml", Kml(doc)});
   if (car.device == kBothNamesDevice) {

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "common/cp1251.h"
-#include "dispatcher/xml_probe_test_util.h"
+#include "dispatcher/testing/xml_probe_test_util.h"
 
 namespace kx::demo {
 namespace {

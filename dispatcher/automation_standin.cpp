@@ -63,9 +63,12 @@ constexpr std::string_view kTracksFolder = "tracks";
   }
 }
 
-[[nodiscard]] CallResult WriteDocument(std::string_view path, const std::string& document) {
+// Writes the document that `make` builds; a failure of either (a time that no date text can
+// hold, a file that cannot be written) is the call's failure.
+template <typename MakeDocument>
+[[nodiscard]] CallResult WriteDocument(std::string_view path, MakeDocument make) {
   try {
-    ReplaceFileAtomically(PathFromUtf8(path), document);
+    ReplaceFileAtomically(PathFromUtf8(path), make());
     return Ok();
   } catch (const std::exception& error) {
     return {kStatusUnspecifiedFailure, error.what()};
@@ -91,13 +94,13 @@ CallResult AutomationStandIn::Connect() {
   } catch (const std::exception& error) {
     return Unreachable(error.what());
   }
-  connected_at_ = Clock::now();
+  connectedAt_ = Clock::now();
   return Ok();
 }
 
 CallResult AutomationStandIn::Serve() {
   ++operations_;
-  if (fleet_.fail_after_ops && operations_ > *fleet_.fail_after_ops) {
+  if (fleet_.failAfterOps && operations_ > *fleet_.failAfterOps) {
     return {kStatusDisconnected, "The object invoked has disconnected from its clients."};
   }
   return Ok();
@@ -114,7 +117,7 @@ const FleetCar* AutomationStandIn::SelectedCar() const {
 }
 
 bool AutomationStandIn::Computing() const {
-  return Clock::now() < busy_until_;
+  return Clock::now() < busyUntil_;
 }
 
 template <typename Value, typename Get>
@@ -171,7 +174,7 @@ CallResult AutomationStandIn::GroupName(std::string& value) {
 }
 
 CallResult AutomationStandIn::GroupFileName(std::string& value) {
-  return ReadGroup(value, [](const FleetGroup& g) { return g.file_name; });
+  return ReadGroup(value, [](const FleetGroup& g) { return g.fileName; });
 }
 
 CallResult AutomationStandIn::CarDevice(int32_t& value) {
@@ -193,7 +196,7 @@ CallResult AutomationStandIn::CarLatitude(double& value) {
 
 CallResult AutomationStandIn::WaitForInitializing() {
   if (CallResult served = Serve(); served.Failed()) return served;
-  std::this_thread::sleep_until(connected_at_ + fleet_.init_delay);
+  std::this_thread::sleep_until(connectedAt_ + fleet_.initDelay);
   return Ok();
 }
 
@@ -202,7 +205,7 @@ CallResult AutomationStandIn::SetGroupIndexByFileName(std::string_view file_name
   group_ = 0;
   car_ = 0;
   for (size_t g = 0; g < fleet_.groups.size(); ++g) {
-    if (fleet_.groups[g].file_name != file_name) continue;
+    if (fleet_.groups[g].fileName != file_name) continue;
     group_ = static_cast<int32_t>(g + 1);
     return Ok();
   }
@@ -240,8 +243,8 @@ CallResult AutomationStandIn::StartComputing(std::string_view group_file, int32_
   } catch (const std::exception& error) {
     return {kStatusUnspecifiedFailure, error.what()};
   }
-  trip_vehicle_ = CarTitle(*found->car);
-  busy_until_ = Clock::now() + fleet_.compute_time;
+  tripVehicle_ = CarTitle(*found->car);
+  busyUntil_ = Clock::now() + fleet_.computeTime;
   return Ok();
 }
 
@@ -275,7 +278,8 @@ CallResult AutomationStandIn::ExportTrackToFile(std::string_view path, int32_t /
   if (CallResult served = Serve(); served.Failed()) return served;
   if (trip_ == 0 || Computing()) return Refused("no trip is selected");
   const auto& trip = trips_[static_cast<size_t>(trip_) - 1];
-  return WriteDocument(path, TripKml(trip_vehicle_, trip, static_cast<uint32_t>(icons), gmt));
+  return WriteDocument(
+      path, [&] { return TripKml(tripVehicle_, trip, static_cast<uint32_t>(icons), gmt); });
 }
 
 CallResult AutomationStandIn::ExportCarsToFile(std::string_view path, std::string_view devices,
@@ -290,7 +294,7 @@ CallResult AutomationStandIn::ExportCarsToFile(std::string_view path, std::strin
     const auto found = FindCar(fleet_, device);
     if (found && found->car->position) positions.push_back(*found->car->position);
   }
-  return WriteDocument(path, PositionsKml(positions, gmt));
+  return WriteDocument(path, [&] { return PositionsKml(positions, gmt); });
 }
 
 }  // namespace kx

@@ -67,14 +67,14 @@ class AutomationStandIn : public AutomationBackend {
 
   std::filesystem::path folder_;
   Fleet fleet_;
-  Clock::time_point connected_at_;
+  Clock::time_point connectedAt_;
   int64_t operations_ = 0;
   int32_t group_ = 0;  // 0: nothing selected
   int32_t car_ = 0;
   int32_t trip_ = 0;
-  std::string trip_vehicle_;  // the title of the vehicle whose trips were computed
+  std::string tripVehicle_;  // the title of the vehicle whose trips were computed
   std::vector<std::vector<TrackPoint>> trips_;
-  Clock::time_point busy_until_;
+  Clock::time_point busyUntil_;
 };
 
 }  // namespace kx

@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "dispatcher/link_settings.h"
-#include "dispatcher/standin_test_util.h"
+#include "dispatcher/testing/standin_test_util.h"
+#include "dispatcher/testing/xml_probe_test_util.h"
 #include "dispatcher/velorin_automation.h"
-#include "dispatcher/xml_probe_test_util.h"
 
 namespace kx {
 namespace {
@@ -153,11 +153,11 @@ TEST(LinkSettings, ProgIdComesFromTheMainSectionOrTheDefault) {
 
 TEST_F(StandIn, FleetFileRoundTrips) {
   Fleet fleet = ReadFleet(IniFile::Load(folder_ / "fleet.ini"));
-  fleet.compute_time = milliseconds(5);
-  fleet.fail_after_ops = 0;
+  fleet.computeTime = milliseconds(5);
+  fleet.failAfterOps = 0;
   const Fleet again = ReadFleet(WriteFleet(fleet));
   ASSERT_EQ(again.groups.size(), 3u);
-  EXPECT_EQ(again.groups[2].file_name, "спец.grp");
+  EXPECT_EQ(again.groups[2].fileName, "спец.grp");
   EXPECT_EQ(again.groups[1].cars.size(), 0u);
   const FleetCar& car = again.groups[0].cars[0];
   EXPECT_EQ(car.number, "А123ВС77");
@@ -166,8 +166,8 @@ TEST_F(StandIn, FleetFileRoundTrips) {
   EXPECT_DOUBLE_EQ(car.position->longitude, 37.61);
   EXPECT_EQ(car.position->time, ParseIsoDateTime("2010-03-05 07:05:00"));
   EXPECT_FALSE(again.groups[0].cars[1].position.has_value());
-  EXPECT_EQ(again.compute_time, milliseconds(5));
-  EXPECT_EQ(again.fail_after_ops, 0);
+  EXPECT_EQ(again.computeTime, milliseconds(5));
+  EXPECT_EQ(again.failAfterOps, 0);
 }
 
 TEST(CallFailureText, WithoutSystemTextShowsTheCode) {
@@ -275,6 +275,9 @@ TEST_F(StandIn, ExportsLastPositionsOfListedDevices) {
   EXPECT_FALSE(fs::exists(kml));
   EXPECT_FALSE(
       link.ExportCarsToFile((folder_ / "no" / "x.kml").string(), "1001", 0, "", "", 0, 0, 1));
+  // A GMT that moves the time beyond the year 9999 has no date text: the export fails.
+  EXPECT_FALSE(link.ExportCarsToFile(kml.string(), "1001", 0, "", "", 0x7FFFFFFF, 0, 1));
+  EXPECT_FALSE(fs::exists(kml));
 }
 
 TEST_F(StandIn, FailAfterOpsStopsTheServerMidway) {

@@ -2,22 +2,10 @@
 
 #include <charconv>
 #include <cstdio>
-
-#include "common/civil_calendar.h"
+#include <stdexcept>
 
 namespace kx {
 namespace {
-
-constexpr UtcSeconds kSecondsPerDay = 24 * kSecondsPerHour;
-
-struct DateTimeFields {
-  int64_t year = 0;
-  int month = 0;
-  int day = 0;
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-};
 
 // Reads exactly `digits` decimal digits at `offset`.
 [[nodiscard]] std::optional<int> Digits(std::string_view text, size_t offset, size_t digits) {
@@ -31,29 +19,13 @@ struct DateTimeFields {
   return value;
 }
 
-[[nodiscard]] std::optional<UtcSeconds> ToSeconds(const DateTimeFields& f) {
-  if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > DaysInMonth(f.year, f.month) ||
-      f.hour > 23 || f.minute > 59 || f.second > 59) {
-    return std::nullopt;
+[[nodiscard]] CivilTime FieldsOf(UtcSeconds time) {
+  const auto fields = CivilOfSeconds(time);
+  if (!fields) {
+    throw std::out_of_range("the time " + std::to_string(time) +
+                            " s lies outside the years 1 to 9999");
   }
-  return DaysFromCivil({f.year, f.month, f.day}) * kSecondsPerDay + f.hour * kSecondsPerHour +
-         f.minute * 60 + f.second;
-}
-
-[[nodiscard]] DateTimeFields FromSeconds(UtcSeconds time) {
-  int64_t days = time / kSecondsPerDay;
-  int64_t rest = time % kSecondsPerDay;
-  if (rest < 0) {
-    rest += kSecondsPerDay;
-    --days;
-  }
-  const CivilDate date = CivilFromDays(days);
-  return {date.year,
-          date.month,
-          date.day,
-          static_cast<int>(rest / kSecondsPerHour),
-          static_cast<int>(rest % kSecondsPerHour / 60),
-          static_cast<int>(rest % 60)};
+  return *fields;
 }
 
 // Checks the separators of a fixed-width text: `layout` holds the separator characters at their
@@ -77,7 +49,7 @@ struct DateTimeFields {
   const auto minute = Digits(text, 14, 2);
   const auto second = Digits(text, 17, 2);
   if (!year || !month || !day || !hour || !minute || !second) return std::nullopt;
-  return ToSeconds({*year, *month, *day, *hour, *minute, *second});
+  return SecondsOfCivil({*year, *month, *day, *hour, *minute, *second, 0});
 }
 
 }  // namespace
@@ -91,18 +63,18 @@ std::optional<UtcSeconds> ParseDispatcherDateTime(std::string_view text) {
 }
 
 std::string FormatIsoDateTime(UtcSeconds time) {
-  const DateTimeFields f = FromSeconds(time);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d",
-                static_cast<long long>(f.year), f.month, f.day, f.hour, f.minute, f.second);
+  const CivilTime f = FieldsOf(time);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour,
+                f.minute, f.second);
   return text;
 }
 
 std::string FormatDispatcherDateTime(UtcSeconds time) {
-  const DateTimeFields f = FromSeconds(time);
-  char text[64];
-  std::snprintf(text, sizeof text, "%02d.%02d.%04lld %02d:%02d:%02d", f.day, f.month,
-                static_cast<long long>(f.year), f.hour, f.minute, f.second);
+  const CivilTime f = FieldsOf(time);
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", f.day, f.month, f.year, f.hour,
+                f.minute, f.second);
   return text;
 }
 

@@ -8,18 +8,18 @@
 #include <string>
 #include <string_view>
 
+#include "common/civil_time.h"
+
 namespace kx {
 
-// Seconds since 1970-01-01 00:00:00 UTC.
-using UtcSeconds = int64_t;
-
-inline constexpr UtcSeconds kSecondsPerHour = 3600;
-
-// "yyyy-mm-dd hh:mm:ss", exactly; an impossible date or time gives std::nullopt.
+// "yyyy-mm-dd hh:mm:ss", exactly; an impossible date or time (a year 0000 included) gives
+// std::nullopt.
 [[nodiscard]] std::optional<UtcSeconds> ParseIsoDateTime(std::string_view text);
 // "dd.mm.yyyy hh:mm:ss", exactly; an impossible date or time gives std::nullopt.
 [[nodiscard]] std::optional<UtcSeconds> ParseDispatcherDateTime(std::string_view text);
 
+// The texts have four-digit years: a time outside the years kMinCivilYear..kMaxCivilYear throws
+// std::out_of_range rather than giving a malformed text.
 [[nodiscard]] std::string FormatIsoDateTime(UtcSeconds time);
 [[nodiscard]] std::string FormatDispatcherDateTime(UtcSeconds time);
 

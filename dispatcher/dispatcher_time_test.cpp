@@ -32,11 +32,21 @@ TEST(DispatcherTime, ShiftsCrossDaysYearsAndTheEpoch) {
   const UtcSeconds late = *ParseIsoDateTime("2010-12-31 23:30:00");
   EXPECT_EQ(FormatIsoDateTime(ShiftByHours(late, 3)), "2011-01-01 02:30:00");
   EXPECT_EQ(FormatIsoDateTime(ShiftByHours(0, -1)), "1969-12-31 23:00:00");
-  // The largest offsets still give a well-formed text, not an overflow.
-  const std::string far =
-      FormatDispatcherDateTime(ShiftByHours(late, std::numeric_limits<int32_t>::max()));
-  EXPECT_EQ(far.size(), 21u);  // a six-digit year
   EXPECT_EQ(ParseIsoDateTime(FormatIsoDateTime(ShiftByHours(late, -12))), ShiftByHours(late, -12));
+}
+
+// Every text has a four-digit year: a time outside the years 1 to 9999 is refused, never
+// written with a longer or negative year.
+TEST(DispatcherTime, OnlyTheYearsOneToNineThousandNineHundredNinetyNine) {
+  const UtcSeconds last = *ParseIsoDateTime("9999-12-31 23:59:59");
+  EXPECT_EQ(FormatDispatcherDateTime(last), "31.12.9999 23:59:59");
+  EXPECT_EQ(FormatIsoDateTime(*ParseIsoDateTime("0001-01-01 00:00:00")), "0001-01-01 00:00:00");
+  EXPECT_THROW((void)FormatDispatcherDateTime(last + 1), std::out_of_range);
+  EXPECT_THROW((void)FormatIsoDateTime(*ParseIsoDateTime("0001-01-01 00:00:00") - 1),
+               std::out_of_range);
+  EXPECT_THROW((void)FormatDispatcherDateTime(ShiftByHours(0, std::numeric_limits<int32_t>::max())),
+               std::out_of_range);
+  EXPECT_FALSE(ParseIsoDateTime("0000-12-31 00:00:00").has_value());
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ namespace {
   const std::string section = "group" + std::to_string(g);
   FleetGroup group;
   group.name = ini.ReadString(section, "GroupName", "");
-  group.file_name = ini.ReadString(section, "GroupFileName", "");
+  group.fileName = ini.ReadString(section, "GroupFileName", "");
   const int cars = BoundedCount(ini, section, "CarsNum", kMaxFleetCarsPerGroup);
   for (int c = 1; c <= cars; ++c) {
     group.cars.push_back(ReadCar(ini, section + ".car" + std::to_string(c)));
@@ -82,16 +82,16 @@ void WriteCar(IniFile& ini, const std::string& section, const FleetCar& car) {
 IniFile WriteFleet(const Fleet& fleet) {
   IniFile ini;
   ini.WriteInteger("main", "GroupsNum", static_cast<int>(fleet.groups.size()));
-  ini.WriteInteger("main", "InitDelayMs", static_cast<int>(fleet.init_delay.count()));
-  ini.WriteInteger("main", "ComputeMs", static_cast<int>(fleet.compute_time.count()));
-  if (fleet.fail_after_ops) {
-    ini.WriteInteger("main", "FailAfterOps", static_cast<int>(*fleet.fail_after_ops));
+  ini.WriteInteger("main", "InitDelayMs", static_cast<int>(fleet.initDelay.count()));
+  ini.WriteInteger("main", "ComputeMs", static_cast<int>(fleet.computeTime.count()));
+  if (fleet.failAfterOps) {
+    ini.WriteInteger("main", "FailAfterOps", static_cast<int>(*fleet.failAfterOps));
   }
   for (size_t g = 0; g < fleet.groups.size(); ++g) {
     const FleetGroup& group = fleet.groups[g];
     const std::string section = "group" + std::to_string(g + 1);
     ini.WriteString(section, "GroupName", group.name);
-    ini.WriteString(section, "GroupFileName", group.file_name);
+    ini.WriteString(section, "GroupFileName", group.fileName);
     ini.WriteInteger(section, "CarsNum", static_cast<int>(group.cars.size()));
     for (size_t c = 0; c < group.cars.size(); ++c) {
       WriteCar(ini, section + ".car" + std::to_string(c + 1), group.cars[c]);
@@ -104,10 +104,10 @@ Fleet ReadFleet(const IniFile& ini) {
   Fleet fleet;
   const int groups = BoundedCount(ini, "main", "GroupsNum", kMaxFleetGroups);
   for (int g = 1; g <= groups; ++g) fleet.groups.push_back(ReadGroup(ini, g));
-  fleet.init_delay = ReadDelay(ini, "InitDelayMs");
-  fleet.compute_time = ReadDelay(ini, "ComputeMs");
+  fleet.initDelay = ReadDelay(ini, "InitDelayMs");
+  fleet.computeTime = ReadDelay(ini, "ComputeMs");
   const int fail_after = ini.ReadInteger("main", "FailAfterOps", -1);
-  if (fail_after >= 0) fleet.fail_after_ops = fail_after;
+  if (fail_after >= 0) fleet.failAfterOps = fail_after;
   return fleet;
 }
 
@@ -123,7 +123,7 @@ std::optional<FleetCarRef> FindCar(const Fleet& fleet, int32_t device) {
 std::optional<FleetCarRef> FindCar(const Fleet& fleet, std::string_view group_file,
                                    int32_t device) {
   for (const FleetGroup& group : fleet.groups) {
-    if (group.file_name != group_file) continue;
+    if (group.fileName != group_file) continue;
     for (const FleetCar& car : group.cars) {
       if (car.device == device) return FleetCarRef{&group, &car};
     }

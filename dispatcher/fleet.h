@@ -36,15 +36,15 @@ struct FleetCar {
 
 struct FleetGroup {
   std::string name;
-  std::string file_name;
+  std::string fileName;
   std::vector<FleetCar> cars;
 };
 
 struct Fleet {
   std::vector<FleetGroup> groups;
-  std::chrono::milliseconds init_delay{0};
-  std::chrono::milliseconds compute_time{0};
-  std::optional<int64_t> fail_after_ops;
+  std::chrono::milliseconds initDelay{0};
+  std::chrono::milliseconds computeTime{0};
+  std::optional<int64_t> failAfterOps;
 };
 
 // Reads a fleet file's contents. Counts beyond the bounds throw std::runtime_error.

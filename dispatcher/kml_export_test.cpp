@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dispatcher/xml_probe_test_util.h"
+#include "dispatcher/testing/xml_probe_test_util.h"
 
 namespace kx {
 namespace {

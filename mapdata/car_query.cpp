@@ -2,8 +2,8 @@
 
 #include <charconv>
 
+#include "common/civil_time.h"
 #include "common/request_pattern.h"
-#include "mapdata/civil_time.h"
 
 namespace kx {
 namespace {
@@ -28,32 +28,49 @@ bool Read(CarQuery& query, int32_t& field, std::string_view text) {
   return true;
 }
 
-void ReadLastPosition(CarQuery& query, const std::vector<std::string>& values) {
-  if (!Read(query, query.DevNum, values[0])) return;
-  query.Kind = kCarLastPosition;
-  Read(query, query.Gmt, values[1]);
+[[nodiscard]] bool InCalendarRange(UtcSeconds time) {
+  return CivilOfSeconds(time).has_value();
 }
 
-void ReadTrack(CarQuery& query, const std::vector<std::string>& values) {
+// The GMT offset converts only when the user's local time now, the clock it describes, lies in
+// the years kMinCivilYear..kMaxCivilYear: a larger offset could only give times that no date
+// text can hold.
+bool ReadGmt(CarQuery& query, std::string_view text, UtcSeconds now) {
+  const auto value = ToInt32(text);
+  if (!value || !InCalendarRange(ShiftByHours(now, *value))) {
+    FailCarQuery(query);
+    return false;
+  }
+  query.Gmt = *value;
+  return true;
+}
+
+void ReadLastPosition(CarQuery& query, const std::vector<std::string>& values, UtcSeconds now) {
+  if (!Read(query, query.DevNum, values[0])) return;
+  query.Kind = kCarLastPosition;
+  ReadGmt(query, values[1], now);
+}
+
+void ReadTrack(CarQuery& query, const std::vector<std::string>& values, UtcSeconds now) {
   if (!Read(query, query.DevNum, values[0])) return;
   query.Kind = kCarTrack;
   query.beginText = values[1];
   query.endText = values[2];
-  if (!Read(query, query.Gmt, values[3])) return;
+  if (!ReadGmt(query, values[3], now)) return;
   query.iconsRead = Read(query, query.Icons, values[4]);
 }
 
-void ReadGroup(CarQuery& query, const std::vector<std::string>& values) {
+void ReadGroup(CarQuery& query, const std::vector<std::string>& values, UtcSeconds now) {
   query.Kind = kCarGroup;
   int32_t number = 0;
   if (!Read(query, number, values[0])) return;
   query.groupNumber = number;
-  Read(query, query.Gmt, values[1]);
+  ReadGmt(query, values[1], now);
 }
 
 }  // namespace
 
-CarQuery ParseCarQuery(std::string_view text) {
+CarQuery ParseCarQuery(std::string_view text, UtcSeconds now) {
   static const RequestPattern kLastPositionForm("^DevNum=(\\d+)&type=0&GMT=(\\d*)$");
   static const RequestPattern kTrackForm(
       "^DevNum=(\\d+)&type=1&BeginDate=([\\d\\-._:]*)&EndDate=([\\d\\-._:]*)&GMT=(\\d*)"
@@ -63,11 +80,11 @@ CarQuery ParseCarQuery(std::string_view text) {
   CarQuery query;
   if (text.empty()) return query;
   if (const auto values = kLastPositionForm.Match(text)) {
-    ReadLastPosition(query, *values);
+    ReadLastPosition(query, *values, now);
   } else if (const auto values = kTrackForm.Match(text)) {
-    ReadTrack(query, *values);
+    ReadTrack(query, *values, now);
   } else if (const auto values = kGroupForm.Match(text)) {
-    ReadGroup(query, *values);
+    ReadGroup(query, *values, now);
   } else {
     FailCarQuery(query);
   }
@@ -101,11 +118,14 @@ void ApplyTrackPeriod(CarQuery& query, UtcSeconds now) {
   const bool readable = begin && end;
   query.Begin = readable ? ShiftByHours(*begin, -query.Gmt) : now - kFallbackTrackPeriod;
   query.End = readable ? ShiftByHours(*end, -query.Gmt) : now;
-  if (query.End - query.Begin > kMaxTrackPeriod) {
+  const bool inRange = InCalendarRange(query.Begin) && InCalendarRange(query.End);
+  if (!inRange || query.End - query.Begin > kMaxTrackPeriod) {
     query.Reply = kCarBadRequest;
     query.Begin = now - kFallbackTrackPeriod;
     query.End = now;
   }
+  // A period moved out of the calendar fails as an unconvertible value does.
+  if (!inRange) FailCarQuery(query);
 }
 
 }  // namespace kx

@@ -5,10 +5,10 @@
 //   track          DevNum=<D>&type=1&BeginDate=<T>&EndDate=<T>&GMT=<G>&Icons=<G>
 //   group          GroupFileName=<D>&GMT=<G>
 // D is one or more decimal digits, G zero or more, T zero or more of the digits and "-._:".
-// Values are read in the order they stand; the first one that is not a 32-bit number stops the
-// reading, records the reply "3" and turns the request into a last-position request (values
-// read before it are kept). A query of another form records "3" as well; an empty one reads
-// nothing.
+// Values are read in the order they stand; the first one that is not a 32-bit number (or a GMT
+// offset that moves the time `now` out of the years 1 to 9999) stops the reading, records the
+// reply "3" and turns the request into a last-position request (values read before it are
+// kept). A query of another form records "3" as well; an empty one reads nothing.
 #pragma once
 
 #include <cstdint>
@@ -54,7 +54,7 @@ struct CarQuery {
   bool iconsRead = false;
 };
 
-[[nodiscard]] CarQuery ParseCarQuery(std::string_view query);
+[[nodiscard]] CarQuery ParseCarQuery(std::string_view query, UtcSeconds now);
 
 // Records the failure of a step after parsing (the group number without a group file name, the
 // Icons setting that could not be stored): "3", and a last-position request from here on.
@@ -66,8 +66,9 @@ void FailCarQuery(CarQuery& query);
 
 // Works out the period of a track request: the two texts moved back by Gmt hours (the page
 // sends the user's local time); the day up to `now` when either text is unreadable; the same,
-// with "3" recorded, when the period is longer than kMaxTrackPeriod. An end before the begin is
-// kept as it is.
+// with "3" recorded, when the period is longer than kMaxTrackPeriod. A period moved out of the
+// years 1 to 9999 fails as an unconvertible value does (FailCarQuery). An end before the begin
+// is kept as it is.
 void ApplyTrackPeriod(CarQuery& query, UtcSeconds now);
 
 }  // namespace kx

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "mapdata/civil_time.h"
+#include "common/civil_time.h"
 #include "mapdata/host_time.h"
 #include "mapdata/kml_document.h"
 

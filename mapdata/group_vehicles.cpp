@@ -11,7 +11,7 @@ std::vector<const VehicleList::Entry*> GroupVehicles(
   // of one per session vehicle (administrators' sessions list every vehicle).
   std::unordered_map<std::string_view, std::vector<const VehicleList::Entry*>> byKey;
   for (const VehicleList::Entry& entry : vehicles) {
-    if (entry.params.group_file_name == groupFile) byKey[entry.key].push_back(&entry);
+    if (entry.params.groupFileName == groupFile) byKey[entry.key].push_back(&entry);
   }
   std::vector<const VehicleList::Entry*> pairs;
   for (const std::string& vehicle : sessionVehicles) {

@@ -14,7 +14,7 @@ TEST(GroupVehicles, SessionOrderThenRegistryOrderWithinTheGroup) {
 
   const auto pairs = GroupVehicles({"30", "20", "10", "99", "30"}, vehicles, "north.grp");
   std::vector<std::string> names;
-  for (const auto* entry : pairs) names.push_back(entry->params.display_name);
+  for (const auto* entry : pairs) names.push_back(entry->params.displayName);
   EXPECT_EQ(names,
             (std::vector<std::string>{"Thirty (30)", "Ten (10)", "Ten again (10)", "Thirty (30)"}));
   EXPECT_EQ(DeviceListText(pairs), "30,10,10,30");

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "mapdata/civil_time.h"
+#include "common/civil_time.h"
 
 namespace kx {
 

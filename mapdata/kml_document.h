@@ -6,6 +6,9 @@
 // is dropped while parsing, so "the first child" of an indented file is its first element.
 // Elements are found by their local name (the part after any prefix), letter case significant;
 // an element added to another takes that element's namespace and prefix.
+//
+// The DOM underneath is the platform's (libxml2 on Linux, MSXML on Windows); each implementation
+// writes the same bytes for the same document.
 #pragma once
 
 #include <memory>
@@ -14,11 +17,14 @@
 #include <string>
 #include <string_view>
 
-// libxml2's types, kept out of the callers' view.
-struct _xmlDoc;
-struct _xmlNode;
-
 namespace kx {
+namespace detail {
+
+// The platform DOM's node and document, defined only by the platform's implementation.
+struct KmlNode;
+struct KmlTree;
+
+}  // namespace detail
 
 // A document that is not well-formed, or one whose structure is not what the caller asked for.
 class KmlError : public std::runtime_error {
@@ -29,7 +35,9 @@ class KmlError : public std::runtime_error {
 // An element of a KmlDocument; valid while the document lives and the element is in it.
 class KmlElement {
  public:
-  explicit KmlElement(_xmlNode* node) : node_(node) {}
+  KmlElement(const KmlElement& other);
+  KmlElement& operator=(const KmlElement& other);
+  ~KmlElement();
 
   [[nodiscard]] std::string LocalName() const;
   // The first child node, which must be an element; throws KmlError otherwise.
@@ -40,15 +48,19 @@ class KmlElement {
   [[nodiscard]] KmlElement RequiredChild(std::string_view local_name) const;
   // Appends a new element in this element's namespace, with its prefix.
   KmlElement AppendChild(std::string_view local_name);
-  // The element's text: empty without children; throws KmlError unless the content is a single
-  // text (or CDATA) node.
+  // The element's text without leading and trailing white space (blanks, tabs, line breaks):
+  // empty without children; throws KmlError unless the content is a single text (or CDATA) node.
   [[nodiscard]] std::string Text() const;
   // Replaces the content with one text node (UTF-8; markup characters are escaped on output).
   void SetText(std::string_view text);
   void RemoveChildren();
 
  private:
-  _xmlNode* node_;
+  friend class KmlDocument;
+  // Takes over the platform's handle of the node.
+  explicit KmlElement(detail::KmlNode* node) : node_(node) {}
+
+  detail::KmlNode* node_;
 };
 
 class KmlDocument {
@@ -57,17 +69,18 @@ class KmlDocument {
   // KmlError with the parser's message when the bytes are not a well-formed document.
   [[nodiscard]] static KmlDocument Parse(std::string_view bytes);
 
+  KmlDocument(KmlDocument&& other) noexcept;
+  KmlDocument& operator=(KmlDocument&& other) noexcept;
+  ~KmlDocument();
+
   [[nodiscard]] KmlElement Root() const;
   // The document as file bytes, in the encoding that its XML declaration names.
   [[nodiscard]] std::string Serialize() const;
 
  private:
-  struct FreeDoc {
-    void operator()(_xmlDoc* doc) const;
-  };
-  explicit KmlDocument(_xmlDoc* doc) : doc_(doc) {}
+  explicit KmlDocument(std::unique_ptr<detail::KmlTree> tree);
 
-  std::unique_ptr<_xmlDoc, FreeDoc> doc_;
+  std::unique_ptr<detail::KmlTree> tree_;
 };
 
 }  // namespace kx

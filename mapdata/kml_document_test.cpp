@@ -27,10 +27,12 @@ TEST(KmlDocument, FirstNodeMustBeAnElement) {
 }
 
 TEST(KmlDocument, TextMustBeASingleTextNode) {
-  const KmlDocument doc =
-      KmlDocument::Parse("<p><a>x &amp; y</a><b/><c><![CDATA[<raw>]]></c><d>t<e/></d></p>");
+  const KmlDocument doc = KmlDocument::Parse(
+      "<p><a>x &amp; y</a><b/><c><![CDATA[<raw>]]></c><d>t<e/></d>"
+      "<f>\n      2010-03-05 23:30:00 km/h \t\r\n    </f></p>");
   const KmlElement root = doc.Root();
   EXPECT_EQ(root.RequiredChild("a").Text(), "x & y");
+  EXPECT_EQ(root.RequiredChild("f").Text(), "2010-03-05 23:30:00 km/h");
   EXPECT_EQ(root.RequiredChild("b").Text(), "");
   EXPECT_EQ(root.RequiredChild("c").Text(), "<raw>");
   EXPECT_THROW((void)root.RequiredChild("d").Text(), KmlError);
@@ -88,6 +90,36 @@ TEST(KmlDocument, SavesInTheDeclaredEncoding) {
   name.SetText("Автобус №5");
   EXPECT_EQ(doc.Serialize(), "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<kml><name>" +
                                  Cp1251FromUtf8("Автобус №5") + "</name></kml>\n");
+}
+
+// Every platform's DOM writes these bytes (libxml2's form): escapes, character references for
+// what the encoding lacks, top-level nodes on lines of their own, namespace declarations first.
+TEST(KmlDocument, SavedFormIsTheSameOnEveryPlatform) {
+  const struct {
+    std::string source;
+    std::string saved;
+  } cases[] = {
+      {"<a b=\"Пр &quot;q&quot; &lt;&#10;&#9;\">x &amp; &lt; &gt; \" ' Пр<!--Пр-->"
+       "<?p Пр?><?q?><![CDATA[<Пр>]]><е/></a>",
+       "<?xml version=\"1.0\"?>\n<a b=\"&#x41F;&#x440; &quot;q&quot; &lt;&#10;&#9;\">x &amp; "
+       "&lt; &gt; \" ' &#x41F;&#x440;<!--Пр--><?p Пр?><?q?><![CDATA[<Пр>]]><е/></a>\n"},
+      {"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<a b=\"&#x4E2D;\xC0\">\xC0 &#x4E2D; "
+       "&#x1F600;</a>",
+       "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<a b=\"&#20013;\xC0\">\xC0 &#20013; "
+       "&#128512;</a>\n"},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<!--c-->\n<a>Пр</a>\n"
+       "<!--d-->",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<!--c-->\n<a>Пр</a>\n"
+       "<!--d-->\n"},
+      {"<kml xmlns=\"d\" xmlns:k=\"u\" id=\"1\"><k:a><b/></k:a><k:c k:d=\"2\"/></kml>",
+       "<?xml version=\"1.0\"?>\n<kml xmlns=\"d\" xmlns:k=\"u\" id=\"1\"><k:a><b/></k:a>"
+       "<k:c k:d=\"2\"/></kml>\n"},
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xE9 &#x41F;</a>",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<a>\xE9 &#1055;</a>\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(KmlDocument::Parse(c.source).Serialize(), c.saved) << c.source;
+  }
 }
 
 TEST(KmlDocument, RemoveChildrenKeepsTheElement) {

@@ -68,7 +68,7 @@ KmlDocument GroupSkeleton(const fs::path& source, const fs::path& target) {
 void AppendPlacemark(KmlDocument& group, const TCarsParams& vehicle, const KmlElement& source,
                      int32_t gmt) {
   KmlElement placemark = group.Root().RequiredChild("Folder").AppendChild("Placemark");
-  placemark.AppendChild("name").SetText(vehicle.display_name);
+  placemark.AppendChild("name").SetText(vehicle.displayName);
   placemark.AppendChild("description")
       .SetText(UserDescription(source.RequiredChild("description").Text(), gmt));
   const std::string coordinates = source.RequiredChild("Point").RequiredChild("coordinates").Text();
@@ -98,7 +98,7 @@ void PrepareLastPositionKml(const KmlWriterContext& context, const fs::path& sou
   KmlElement placemark = document.Root().FirstNode();
   std::optional<KmlElement> name = placemark.Child("name");
   if (!name) name = placemark.AppendChild("name");
-  name->SetText(vehicle->display_name);
+  name->SetText(vehicle->displayName);
   KmlElement description = placemark.RequiredChild("description");
   description.SetText(UserDescription(description.Text(), gmt));
   Save(document, target);

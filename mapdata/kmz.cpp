@@ -20,16 +20,16 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 
 }  // namespace
 
-std::string PackKmz(std::string_view kmlFolder, std::string_view kmlName) {
+std::optional<std::string> PackKmz(const std::filesystem::path& kmlFolder,
+                                   std::string_view kmlName) {
   std::string kmzName = ReplaceAll(kmlName, ".kml", ".kmz");
-  const std::string source = Cp1251FromUtf8(std::string(kmlFolder) + std::string(kmlName));
-  const std::string archive = Cp1251FromUtf8(std::string(kmlFolder) + kmzName);
-  // Each step's result is deliberately left unexamined: a failed step leaves no archive or an
-  // unusable one, and the archive's reader reports that.
+  const std::filesystem::path source = kmlFolder / kmlName;
   TZip zip;
-  (void)zip.Create(archive);
-  (void)zip.Add(source, source);
-  (void)zip.Close();
+  if (zip.Create(kmlFolder / kmzName) != kZipOk) return std::nullopt;
+  const bool added = zip.Add(Cp1251FromUtf8(source.string()), source) == kZipOk;
+  // Closed in any case, so that the archive file is released.
+  const bool closed = zip.Close() == kZipOk;
+  if (!added || !closed) return std::nullopt;
   return kmzName;
 }
 

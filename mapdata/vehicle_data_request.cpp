@@ -27,11 +27,20 @@ constexpr char kKmlFolder[] = "kml";
 constexpr char kArchivePath[] = "/kxserver/kml?";
 
 // The dispatcher's arguments of the calls this request makes. The numbers passed to the two
-// export calls are the dispatcher's format and option values for the map's KML files (a track:
-// format 1, options 0, 0, 1, 1; positions: format 0, options 0, 1); they are passed unchanged.
+// export calls are the dispatcher's format and option values for the map's KML files; they are
+// passed unchanged, as are the two texts, which the map's files leave empty.
 constexpr char kTrackSource[] = "GSM";
 constexpr int32_t kComputeMode = 0;
 constexpr int32_t kFirstTrip = 1;
+constexpr char kNoExportText[] = "";
+constexpr int32_t kTrackFormat = 1;
+constexpr int32_t kTrackOption1 = 0;
+constexpr int32_t kTrackOption2 = 0;
+constexpr int32_t kTrackOption3 = 1;
+constexpr int32_t kTrackOption4 = 1;
+constexpr int32_t kPositionsFormat = 0;
+constexpr int32_t kPositionsOption1 = 0;
+constexpr int32_t kPositionsOption2 = 1;
 
 UtcSeconds UtcNow() {
   using namespace std::chrono;
@@ -106,7 +115,7 @@ class CarRequest {
     link.WaitForInitializing();
     const TCarsParams* vehicle = state_.vehicles.FindDevice(query_.DevNum);
     if (vehicle == nullptr) return PackedAnswer();
-    link.SetGroupIndexByFileName(vehicle->group_file_name);
+    link.SetGroupIndexByFileName(vehicle->groupFileName);
     link.SetCarIndexByDevice(query_.DevNum);
     if (query_.Kind == kCarTrack) {
       ExportTrack(link, *vehicle);
@@ -117,14 +126,21 @@ class CarRequest {
   }
 
   void ExportTrack(TVelorinAutomation& link, const TCarsParams& vehicle) {
-    link.StartComputing(vehicle.group_file_name, query_.DevNum,
+    link.StartComputing(vehicle.groupFileName, query_.DevNum,
                         FormatDispatcherDateTime(query_.Begin),
                         FormatDispatcherDateTime(query_.End), kTrackSource, kComputeMode);
     while (link.ComputingBusy() != 0) std::this_thread::sleep_for(kComputingPollInterval);
     if (link.TripsNum() <= 0) return;
     NameKmlFile();
     link.TripIndex(kFirstTrip);
-    link.ExportTrackToFile(KmlPath(), 1, "", "", 0, 0, query_.Icons, query_.Gmt, 1, 1);
+    link.ExportTrackToFile(KmlPath(), kTrackFormat, kNoExportText, kNoExportText, kTrackOption1,
+                           kTrackOption2, query_.Icons, query_.Gmt, kTrackOption3, kTrackOption4);
+  }
+
+  // The last positions of the listed devices (decimal numbers joined by ",").
+  void ExportPositions(TVelorinAutomation& link, std::string_view devices) {
+    link.ExportCarsToFile(KmlPath(), devices, kPositionsFormat, kNoExportText, kNoExportText,
+                          query_.Gmt, kPositionsOption1, kPositionsOption2);
   }
 
   // No trip is selected here: exporting last positions does not involve one, and a dispatcher
@@ -132,7 +148,7 @@ class CarRequest {
   void ExportLastPosition(TVelorinAutomation& link) {
     if (link.CarLatitude() <= kNoLatitude) return;
     NameKmlFile();
-    link.ExportCarsToFile(KmlPath(), std::to_string(query_.DevNum), 0, "", "", query_.Gmt, 0, 1);
+    ExportPositions(link, std::to_string(query_.DevNum));
   }
 
   [[nodiscard]] std::string VehicleFromFiles() {
@@ -152,7 +168,7 @@ class CarRequest {
     link.SetGroupIndexByFileName(query_.GroupFile);
     const std::string devices =
         DeviceListText(GroupVehicles(Vehicles(), state_.vehicles, query_.GroupFile));
-    link.ExportCarsToFile(KmlPath(), devices, 0, "", "", query_.Gmt, 0, 1);
+    ExportPositions(link, devices);
     return PackedAnswer();
   }
 
@@ -169,14 +185,15 @@ class CarRequest {
   }
 
   // The archive of the KML file the branch made, and the text that tells the page where it is;
-  // "1" when the branch made no file.
+  // "1" when the branch made no file or its archive could not be made.
   [[nodiscard]] std::string PackedAnswer() const {
     if (query_.KmlName.empty() || !fs::exists(kmlFolder_ / query_.KmlName)) return kCarNoData;
-    const std::string archive = PackKmz((kmlFolder_ / "").string(), query_.KmlName);
+    const auto archive = PackKmz(kmlFolder_, query_.KmlName);
+    if (!archive) return kCarNoData;
     const TUserParams* params = state_.userParams.UserParamsOf(caller_.login);
     const TUserParams display = params != nullptr ? *params : TUserParams{};
     return std::to_string(display.GoogleZoom) + "|" + std::to_string(display.GoogleType) +
-           "|http://" + caller_.host + kArchivePath + archive;
+           "|http://" + caller_.host + kArchivePath + *archive;
   }
 
   ServiceState& state_;
@@ -190,7 +207,8 @@ class CarRequest {
 
 std::string AnswerVehicleDataRequest(ServiceState& state, const CarCaller& caller,
                                      std::string_view queryText) {
-  CarQuery query = ParseCarQuery(queryText);
+  const UtcSeconds now = UtcNow();
+  CarQuery query = ParseCarQuery(queryText, now);
   if (query.iconsRead) {
     try {
       StoreIcons(state, caller.login, query.Icons);
@@ -198,7 +216,7 @@ std::string AnswerVehicleDataRequest(ServiceState& state, const CarCaller& calle
       FailCarQuery(query);
     }
   }
-  if (query.Kind == kCarTrack) ApplyTrackPeriod(query, UtcNow());
+  if (query.Kind == kCarTrack) ApplyTrackPeriod(query, now);
   MainThreadSection gate;
   return CarRequest(state, caller, query).Answer();
 }

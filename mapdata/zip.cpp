@@ -99,7 +99,7 @@ struct TZip::Writer {
     return kZipOk;
   }
 
-  uint32_t AddEntry(std::string_view entryName, std::string_view sourcePath) {
+  uint32_t AddEntry(std::string_view entryName, const std::filesystem::path& sourcePath) {
     zip::EntryFields fields;
     fields.name = zip::EntryName(entryName);
     if (fields.name.empty()) return kZipBadArgument;
@@ -177,7 +177,7 @@ struct TZip::Writer {
 TZip::TZip() = default;
 TZip::~TZip() = default;
 
-uint32_t TZip::Create(std::string_view archivePath) {
+uint32_t TZip::Create(const std::filesystem::path& archivePath) {
   writer_.reset();
   auto writer = std::make_unique<Writer>();
   if (archivePath.empty() || !writer->file.Create(archivePath)) return kZipCannotOpen;
@@ -185,7 +185,7 @@ uint32_t TZip::Create(std::string_view archivePath) {
   return kZipOk;
 }
 
-uint32_t TZip::Add(std::string_view entryName, std::string_view sourcePath) {
+uint32_t TZip::Add(std::string_view entryName, const std::filesystem::path& sourcePath) {
   if (!writer_ || sourcePath.empty()) return kZipBadArgument;
   return writer_->AddEntry(entryName, sourcePath);
 }

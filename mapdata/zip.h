@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string_view>
 
@@ -24,12 +25,13 @@ class TZip {
   TZip(const TZip&) = delete;
   TZip& operator=(const TZip&) = delete;
 
-  // Creates the archive (windows-1251 path), replacing any file of that name and holding it
-  // against other openers. Without success there is no writer.
-  [[nodiscard]] uint32_t Create(std::string_view archivePath);
-  // Appends one entry made from the source file. The name (windows-1251 bytes) is cut to 259
-  // bytes, with "\" turned into "/". On failure nothing of the entry stays in the archive.
-  [[nodiscard]] uint32_t Add(std::string_view entryName, std::string_view sourcePath);
+  // Creates the archive, replacing any file of that name and holding it against other openers.
+  // Without success there is no writer.
+  [[nodiscard]] uint32_t Create(const std::filesystem::path& archivePath);
+  // Appends one entry made from the source file. The name (windows-1251 bytes, whatever the
+  // path's own characters) is cut to 259 bytes, with "\" turned into "/". On failure nothing of
+  // the entry stays in the archive.
+  [[nodiscard]] uint32_t Add(std::string_view entryName, const std::filesystem::path& sourcePath);
   // Writes the central directory and the end record, closes the archive and releases the
   // writer, also when a write fails.
   [[nodiscard]] uint32_t Close();

@@ -1,8 +1,9 @@
 // The file system as the archive writer needs it. One implementation per platform
-// (zip_io_posix.cpp, ...); paths are windows-1251 bytes, as the writer's callers give them.
+// (zip_io_posix.cpp, ...); paths are the platform's own, so that any folder name works.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string_view>
 
@@ -28,7 +29,7 @@ class ArchiveFile {
   ArchiveFile(const ArchiveFile&) = delete;
   ArchiveFile& operator=(const ArchiveFile&) = delete;
 
-  [[nodiscard]] bool Create(std::string_view path);
+  [[nodiscard]] bool Create(const std::filesystem::path& path);
   // Writes all the bytes at the current position.
   [[nodiscard]] bool Write(std::span<const uint8_t> bytes);
   [[nodiscard]] bool Seek(uint64_t offset);
@@ -50,7 +51,7 @@ class SourceFile {
   SourceFile& operator=(const SourceFile&) = delete;
 
   // Opens a regular file and reads its attributes, size and times.
-  [[nodiscard]] bool Open(std::string_view path);
+  [[nodiscard]] bool Open(const std::filesystem::path& path);
   [[nodiscard]] const SourceInfo& Info() const { return info_; }
   // Reads up to bytes.size() bytes; returns the count, 0 at the end, -1 on an error.
   [[nodiscard]] ptrdiff_t Read(std::span<uint8_t> bytes);

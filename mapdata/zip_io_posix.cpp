@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <string>
 
-#include "common/cp1251.h"
 #include "mapdata/zip_io.h"
 
 namespace kx::zip {
@@ -23,11 +22,10 @@ FileTime ToFileTime(const struct statx_timestamp& t) {
   return FileTime((t.tv_sec + kSecondsFrom1601To1970) * int64_t(kTicksPerSecond) + t.tv_nsec / 100);
 }
 
-int OpenLocked(std::string_view path, int flags, int lock) {
-  const std::string native = Utf8FromCp1251(path);
+int OpenLocked(const std::filesystem::path& path, int flags, int lock) {
   int fd;
   do {
-    fd = ::open(native.c_str(), flags | O_CLOEXEC, 0666);
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
   if (::flock(fd, lock | LOCK_NB) != 0) {
@@ -50,12 +48,12 @@ ArchiveFile::~ArchiveFile() {
   CloseHandle(handle_);
 }
 
-bool ArchiveFile::Create(std::string_view path) {
+bool ArchiveFile::Create(const std::filesystem::path& path) {
   CloseHandle(handle_);
   // A new file replaces an old archive of the same name (once no other writer holds it), so that
   // a reply still sending the old one reads it to its end instead of seeing it emptied.
   if (const int old = OpenLocked(path, O_WRONLY, LOCK_EX); old >= 0) {
-    const bool removed = ::unlink(Utf8FromCp1251(path).c_str()) == 0;
+    const bool removed = ::unlink(path.c_str()) == 0;
     ::close(old);
     if (!removed) return false;
   } else if (errno != ENOENT) {
@@ -100,7 +98,7 @@ SourceFile::~SourceFile() {
   CloseHandle(handle_);
 }
 
-bool SourceFile::Open(std::string_view path) {
+bool SourceFile::Open(const std::filesystem::path& path) {
   CloseHandle(handle_);
   const int fd = OpenLocked(path, O_RDONLY, LOCK_SH);
   if (fd < 0) return false;

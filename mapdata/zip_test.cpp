@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "mapdata/crc32.h"
-#include "mapdata/zip_test_support.h"
+#include "mapdata/testing/zip_test_support.h"
 
 namespace kx {
 namespace {

@@ -39,6 +39,18 @@ std::string IconSettings(int icons) {
   return out;
 }
 
+std::string LogoImage(std::string_view link) {
+  constexpr std::string_view kImage =
+      "<img src=\"/kxserver/img?kx_logo.png\" width=\"220\" height=\"81\" border=\"0\" alt=\"\" />";
+  if (link.empty()) return std::string(kImage);
+  std::string out = "<a href=\"";
+  AppendHtmlEscaped(out, link);
+  out += "\">";
+  out += kImage;
+  out += "</a>";
+  return out;
+}
+
 std::string_view RightsOptions(int rights) {
   if (rights == kRightsModerator) return kModeratorOptions;
   if (rights == kRightsAdministrator) return kAdministratorOptions;

@@ -18,6 +18,9 @@ inline constexpr int kMapIconCount = 13;
 // 6-13 bits 12-19 (the layout of the track request's Icons value).
 [[nodiscard]] std::string IconSettings(int icons);
 
+// The sign-in page's logo image, inside a link to `link` unless that is empty.
+[[nodiscard]] std::string LogoImage(std::string_view link);
+
 // The options of the rights select: levels 0 and 1 for a moderator, 0 to 2 for an administrator,
 // nothing for any other rights.
 [[nodiscard]] std::string_view RightsOptions(int rights);

@@ -55,8 +55,8 @@ std::string VehicleTree(const Expansion& x) {
   std::vector<TreeRegistryEntry> registry;
   registry.reserve(x.state.vehicles.size());
   for (const VehicleList::Entry& entry : x.state.vehicles) {
-    registry.push_back({entry.key, entry.params.display_name, entry.params.group_name,
-                        entry.params.group_file_name});
+    registry.push_back(
+        {entry.key, entry.params.displayName, entry.params.groupName, entry.params.groupFileName});
   }
   const std::span<const std::string> groupFiles(x.state.groups.begin(), x.state.groups.end());
   return BuildVehicleTree(*devices, registry, groupFiles, x.checkBoxMode);
@@ -133,6 +133,8 @@ const std::unordered_map<std::string_view, TagValue>& Tags() {
        [](std::string& out, const Expansion& x) {
          out += PageImageBlock(x.state.File("img"), "footerIMG");
        }},
+      {"[logo]",
+       [](std::string& out, const Expansion& x) { out += LogoImage(x.state.settings.LogoLink); }},
       {"[GoogleMapsKey]",
        [](std::string& out, const Expansion& x) {
          AppendHtmlEscaped(out, x.state.settings.GoogleMapsKey);

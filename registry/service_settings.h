@@ -29,6 +29,8 @@ struct ServiceSettings {
   std::chrono::hours DelInterval{1};
   int FileTimeToLive = 1;  // hours
   std::string GoogleMapsKey;
+  // Address the sign-in page's logo links to; empty: the logo is shown without a link.
+  std::string LogoLink;
 };
 
 }  // namespace kx

@@ -26,9 +26,9 @@ inline constexpr int kMaxDeviceListEntries = 100000;
 // One vehicle.
 struct TCarsParams {
   int32_t device = 0;
-  std::string display_name;  // always ends with " (" + device + ")"
-  std::string group_name;
-  std::string group_file_name;  // identifies the group in calls to the dispatcher
+  std::string displayName;  // always ends with " (" + device + ")"
+  std::string groupName;
+  std::string groupFileName;  // identifies the group in calls to the dispatcher
 };
 
 // Vehicles in loading order under their device number as decimal text. Keys may repeat; lookups

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dispatcher/standin_test_util.h"
+#include "dispatcher/testing/standin_test_util.h"
 
 namespace kx {
 namespace {
@@ -12,7 +12,7 @@ using testing::Group;
 
 std::vector<std::string> Names(const VehicleList& vehicles) {
   std::vector<std::string> names;
-  for (const auto& entry : vehicles) names.push_back(entry.params.display_name);
+  for (const auto& entry : vehicles) names.push_back(entry.params.displayName);
   return names;
 }
 
@@ -47,17 +47,17 @@ TEST_F(DispatcherSource, NamesKeysAndGroupsFollowTheDispatcher) {
   const TCarsParams* car = vehicles_.Find("1234");
   ASSERT_NE(car, nullptr);
   EXPECT_EQ(car->device, 1234);
-  EXPECT_EQ(car->group_name, "Доставка");
-  EXPECT_EQ(car->group_file_name, "a.grp");
+  EXPECT_EQ(car->groupName, "Доставка");
+  EXPECT_EQ(car->groupFileName, "a.grp");
   EXPECT_EQ(vehicles_.begin()->key, "1234");
-  EXPECT_EQ(vehicles_.FindDevice(-42)->display_name, "-00042 (-42)");
+  EXPECT_EQ(vehicles_.FindDevice(-42)->displayName, "-00042 (-42)");
 }
 
 TEST_F(DispatcherSource, AFailureKeepsWhatWasLoadedBefore) {
   fleet_.groups = {Group("g", "g.grp", {Car(1, "a", ""), Car(2, "b", ""), Car(3, "c", "")})};
   // GroupsNum, GroupIndex, GroupCarsNum, GroupFileName, GroupName, then four per car with a model
   // and no number: the server stops in the middle of the second car.
-  fleet_.fail_after_ops = 5 + 4 + 2;
+  fleet_.failAfterOps = 5 + 4 + 2;
   vehicles_.Append("99", {99, "old", "", ""});
   EXPECT_THROW(Load(), AutomationError);
   EXPECT_EQ(Names(vehicles_), (std::vector<std::string>{"a (1)"}));
@@ -91,8 +91,8 @@ TEST(DeviceListSource, NamesSkippedSectionsAndDistinctGroups) {
   EXPECT_EQ(Names(vehicles),
             (std::vector<std::string>{" (7)", "M - N (1234)", "M (55)", "Again (7)"}));
   EXPECT_EQ(Files(groups), (std::vector<std::string>{"b.grp", "a.grp", "B.grp"}));
-  EXPECT_EQ(vehicles.Find("7")->display_name, " (7)");  // the first of a repeated key
-  EXPECT_EQ(vehicles.Find("1234")->group_name, "Group A");
+  EXPECT_EQ(vehicles.Find("7")->displayName, " (7)");  // the first of a repeated key
+  EXPECT_EQ(vehicles.Find("1234")->groupName, "Group A");
   EXPECT_EQ(groups.IndexOf("a.grp"), 1u);
   EXPECT_FALSE(groups.IndexOf("A.GRP").has_value());
 }

@@ -4,7 +4,7 @@
 
 #include "common/cp1251.h"
 #include "common/ini_file.h"
-#include "dispatcher/standin_test_util.h"
+#include "dispatcher/testing/standin_test_util.h"
 #include "registry/vehicle_registry.h"
 
 namespace kx {
@@ -59,13 +59,13 @@ TEST_F(DeviceListExport, TheServiceReadsBackTheDispatchersList) {
   ASSERT_EQ(from_file.size(), from_dispatcher.size());
   for (auto a = from_file.begin(), b = from_dispatcher.begin(); a != from_file.end(); ++a, ++b) {
     EXPECT_EQ(a->key, b->key);
-    EXPECT_EQ(a->params.group_name, b->params.group_name);
-    EXPECT_EQ(a->params.group_file_name, b->params.group_file_name);
+    EXPECT_EQ(a->params.groupName, b->params.groupName);
+    EXPECT_EQ(a->params.groupFileName, b->params.groupFileName);
   }
   // The file names a model-less vehicle without its device digits; the empty group is only in
   // the dispatcher's group list.
-  EXPECT_EQ(from_file.Find("7")->display_name, " (7)");
-  EXPECT_EQ(from_dispatcher.Find("7")->display_name, "00007 (7)");
+  EXPECT_EQ(from_file.Find("7")->displayName, " (7)");
+  EXPECT_EQ(from_dispatcher.Find("7")->displayName, "00007 (7)");
   EXPECT_EQ(std::vector<std::string>(groups_from_file.begin(), groups_from_file.end()),
             (std::vector<std::string>{"dostavka.grp", "спец.grp"}));
   EXPECT_EQ(groups_from_dispatcher.size(), 3u);
@@ -101,7 +101,7 @@ TEST_F(DeviceListExport, AFailureMidwayKeepsEntriesButNotTheCount) {
   ASSERT_EQ(Export(), 3);
   // GroupsNum, GroupIndex, GroupCarsNum, then per vehicle CarIndex and five reads: the server
   // stops after the model of the second vehicle.
-  fleet_.fail_after_ops = 3 + 6 + 3;
+  fleet_.failAfterOps = 3 + 6 + 3;
   EXPECT_THROW(Export(), AutomationError);
   const IniFile ini = Written();
   EXPECT_EQ(ini.ReadInteger("main", "devCount", 0), 3);
@@ -111,14 +111,14 @@ TEST_F(DeviceListExport, AFailureMidwayKeepsEntriesButNotTheCount) {
   EXPECT_TRUE(ini.KeyExists("dev4", "carmodel"));
   EXPECT_FALSE(ini.KeyExists("dev4", "carnumber"));
   // The next export writes over the abandoned entries.
-  fleet_.fail_after_ops.reset();
+  fleet_.failAfterOps.reset();
   ASSERT_EQ(Export(), 3);
   EXPECT_EQ(Written().ReadInteger("main", "devCount", 0), 6);
   EXPECT_EQ(Written().ReadString("dev4", "carnumber", "x"), "B 1");
 }
 
 TEST_F(DeviceListExport, AFailureBeforeAnyVehicleLeavesTheCountWritten) {
-  fleet_.fail_after_ops = 0;
+  fleet_.failAfterOps = 0;
   EXPECT_THROW(Export(), AutomationError);
   EXPECT_EQ(Utf8FromCp1251(ReadFileBytes(file_)), "[main]\r\ndevCount=0\r\n");
 }

@@ -5,6 +5,9 @@
 
 namespace kx {
 
+// The caption of the standard error box.
+inline constexpr const char* kApplicationTitle = "KXReports";
+
 // A modal box with the text, the caption and an OK button.
 void ShowMessageBox(const std::string& text, const std::string& caption);
 

@@ -20,8 +20,10 @@ constexpr unsigned long kMwmDecorTitle = 1UL << 3;
 constexpr unsigned long kMwmDecorMenu = 1UL << 4;
 constexpr int kMwmHintsElements = 5;
 
-void SetUtilityType(Display* display, Window xid) {
-  Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE_UTILITY", False);
+// The normal type, not the utility one: window managers and taskbars take a utility window for a
+// palette of some other window and may leave it off the taskbar or not give it the focus.
+void SetNormalType(Display* display, Window xid) {
+  Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE_NORMAL", False);
   XChangeProperty(display, xid, XInternAtom(display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
                   PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
 }
@@ -40,7 +42,7 @@ void SetCloseOnly(Display* display, Window xid) {
 void MarkAsToolWindow(Fl_Window& window) {
   const Window xid = fl_xid(&window);
   if (xid == 0) return;  // not shown yet
-  SetUtilityType(fl_display, xid);
+  SetNormalType(fl_display, xid);
   SetCloseOnly(fl_display, xid);
   XFlush(fl_display);
 }

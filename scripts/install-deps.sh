@@ -9,7 +9,7 @@ packages=(
   libboost-dev libxml2-dev libfltk1.3-dev
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libssl-dev
   python3 unzip
-  chromium xvfb xdotool imagemagick fonts-dejavu-core
+  chromium xvfb xdotool x11-utils icewm imagemagick fonts-dejavu-core
   wrk nginx-light
 )
 

@@ -21,6 +21,14 @@ std::string SwitchName(const std::string& argument) {
   return name;
 }
 
+// The service folder as the trace, the dispatcher's export paths and the archive entry names
+// show it: absolute (relative to the current directory) and without a trailing separator.
+std::filesystem::path ServiceFolderArgument(const std::string& text) {
+  std::filesystem::path folder = std::filesystem::absolute(PathFromUtf8(text)).lexically_normal();
+  while (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
+  return folder;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -29,7 +37,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     const std::string& argument = arguments[i];
     const bool hasValue = i + 1 < arguments.size();
     if (argument == "--folder" && hasValue) {
-      line.folder = PathFromUtf8(arguments[++i]);
+      line.folder = ServiceFolderArgument(arguments[++i]);
       continue;
     }
     if (argument == "--session-timeout-ms" && hasValue) {

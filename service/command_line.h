@@ -14,7 +14,8 @@ enum class ServiceAction { Run, Install, Uninstall };
 struct CommandLine {
   ServiceAction action = ServiceAction::Run;
   bool silent = false;
-  std::optional<std::filesystem::path> folder;  // --folder DIR
+  // --folder DIR, made absolute and without a trailing separator.
+  std::optional<std::filesystem::path> folder;
   // --session-timeout-ms N: for tests only, so that session expiry can be seen in seconds.
   std::optional<std::chrono::milliseconds> sessionTimeout;
 };

@@ -16,6 +16,14 @@ TEST(CommandLine, SwitchesInAnyCaseAfterSlashOrHyphen) {
             std::chrono::milliseconds(1500));
 }
 
+TEST(CommandLine, FolderIsMadeAbsoluteWithoutATrailingSeparator) {
+  const std::filesystem::path current = std::filesystem::current_path();
+  EXPECT_EQ(ParseCommandLine({"--folder", "/srv/kx/"}).folder, std::filesystem::path("/srv/kx"));
+  EXPECT_EQ(ParseCommandLine({"--folder", "service//"}).folder, current / "service");
+  EXPECT_EQ(ParseCommandLine({"--folder", "."}).folder, current);
+  EXPECT_EQ(ParseCommandLine({"--folder", "/"}).folder, std::filesystem::path("/"));
+}
+
 TEST(CommandLine, FolderIsReadAsUtf8) {
   const CommandLine line = ParseCommandLine({"--folder", "/srv/Веб"});
   EXPECT_EQ(line.folder, std::filesystem::path(u8"/srv/Веб"));

@@ -10,9 +10,14 @@ namespace kx {
 namespace fs = std::filesystem;
 
 bool IsGeneratedMapFileName(const fs::path& name) {
-  const std::string extension = name.extension().string();  // with its dot
-  return extension.size() >= 3 && std::tolower(static_cast<unsigned char>(extension[1])) == 'k' &&
-         std::tolower(static_cast<unsigned char>(extension[2])) == 'm';
+  // The extension is what follows the last dot, also when the dot opens the name (".kml"), as
+  // the wildcard "*.km*" of the Windows file functions has it; std::filesystem would call such
+  // a name extensionless.
+  const std::string text = name.string();
+  const size_t dot = text.rfind('.');
+  if (dot == std::string::npos || text.size() - dot < 3) return false;
+  return std::tolower(static_cast<unsigned char>(text[dot + 1])) == 'k' &&
+         std::tolower(static_cast<unsigned char>(text[dot + 2])) == 'm';
 }
 
 void DeleteOldFiles(const fs::path& folder, std::chrono::hours timeToLive, fs::file_time_type now) {

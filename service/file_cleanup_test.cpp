@@ -31,10 +31,12 @@ class DeleteOldFilesTest : public ::testing::Test {
 TEST_F(DeleteOldFilesTest, FilesOlderThanTheLimitGo) {
   const fs::path young = Make("young.kml", minutes(59));
   const fs::path old = Make("old.kmz", minutes(61));
+  const fs::path dotOnly = Make(".kml", minutes(61));
   const fs::path limit = Make("limit.kml", minutes(60));
   DeleteOldFiles(folder_, std::chrono::hours(1), now_);
   EXPECT_TRUE(fs::exists(young));
   EXPECT_FALSE(fs::exists(old));
+  EXPECT_FALSE(fs::exists(dotOnly));
   EXPECT_TRUE(fs::exists(limit));  // exactly at the limit stays
 }
 
@@ -68,8 +70,11 @@ TEST(GeneratedMapFileName, ExtensionBeginsWithKm) {
   EXPECT_TRUE(IsGeneratedMapFileName("a.kml"));
   EXPECT_TRUE(IsGeneratedMapFileName("a.b.Kmz"));
   EXPECT_TRUE(IsGeneratedMapFileName("x.km"));
+  EXPECT_TRUE(IsGeneratedMapFileName("a.kmx"));
+  EXPECT_TRUE(IsGeneratedMapFileName(".kml"));  // the extension follows the dot that opens it
+  EXPECT_FALSE(IsGeneratedMapFileName("kml"));
+  EXPECT_FALSE(IsGeneratedMapFileName("a.txt"));
   EXPECT_FALSE(IsGeneratedMapFileName("x.kml.txt"));
-  EXPECT_FALSE(IsGeneratedMapFileName(".kml"));  // a hidden file without extension
   EXPECT_FALSE(IsGeneratedMapFileName("x.k"));
 }
 

@@ -16,8 +16,9 @@ class TKXWEBService;
 // relative to the current directory).
 [[nodiscard]] std::filesystem::path GetServiceFolder();
 
-// Registers the running executable as the service, started at boot; returns a message for the
-// user. Throws std::runtime_error on failure.
+// Registers the service to start the executable that is running now, wherever it lies and
+// whatever its name, at boot; returns a message for the user. Throws std::runtime_error (or
+// std::filesystem::filesystem_error when the executable's path is unknown) on failure.
 [[nodiscard]] std::string InstallService();
 // Removes the registration; returns a message for the user. Throws on failure.
 [[nodiscard]] std::string UninstallService();

@@ -68,10 +68,10 @@ fs::path GetServiceFolder() {
 }
 
 std::string InstallService() {
-  const fs::path executable = GetServiceFolder() / "KXWebServer";
   const fs::path unit = UnitFile();
+  const std::string text = UnitText(ExecutablePath());
   std::ofstream file(unit, std::ios::trunc);
-  file << UnitText(executable);
+  file << text;
   file.close();
   if (!file) throw std::runtime_error("cannot write " + unit.string());
   TellSystemd("daemon-reload");

@@ -5,12 +5,15 @@
 namespace kx {
 namespace {
 
-// An empty path stays empty: there is no dispatcher folder to point into, and the file-mode
-// lookups then find no file instead of reading from the file system's root.
+// A path that already ends with a backslash is kept as given; any other gets a separator: "/"
+// when it holds one (a POSIX path), else a backslash. An empty path stays empty: there is no
+// dispatcher folder to point into, and the file-mode lookups then find no file instead of
+// reading from the file system's root.
 std::string WithTrailingSeparator(std::string path) {
-  if (path.empty()) return path;
-  const char separator = path.find('/') != std::string::npos ? '/' : '\\';
-  if (path.back() != separator) path += separator;
+  if (path.empty() || path.back() == '\\') return path;
+  const bool posix = path.find('/') != std::string::npos;
+  if (!posix) return path + '\\';
+  if (path.back() != '/') path += '/';
   return path;
 }
 
@@ -41,6 +44,7 @@ ServiceSettings ReadSettings(const IniFile& ini) {
   settings.DelInterval = std::chrono::hours(std::max(1, ini.ReadInteger("main", "DelInterval", 1)));
   settings.FileTimeToLive = std::max(1, ini.ReadInteger("main", "FileTimeToLive", 1));
   settings.GoogleMapsKey = ini.ReadString("GoogleMaps", "Key", "");
+  settings.LogoLink = ini.ReadString("main", "LogoLink", "");
   return settings;
 }
 

@@ -43,6 +43,7 @@ TEST(Settings, ServerPathEndsWithItsSeparator) {
   EXPECT_EQ(Read("[main]\nKXServerPath=C:\\Velorin\\\n").KXServerPath, "C:\\Velorin\\");
   EXPECT_EQ(Read("[main]\nKXServerPath=/srv/dispatcher\n").KXServerPath, "/srv/dispatcher/");
   EXPECT_EQ(Read("[main]\nKXServerPath=/srv/dispatcher/\n").KXServerPath, "/srv/dispatcher/");
+  EXPECT_EQ(Read("[main]\nKXServerPath=C:/Velorin\\\n").KXServerPath, "C:/Velorin\\");
   EXPECT_EQ(Read("[main]\nKXServerPath=\n").KXServerPath, "");
 }
 

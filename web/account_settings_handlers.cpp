@@ -7,37 +7,35 @@
 #include "common/request_pattern.h"
 #include "web/display_settings_query.h"
 #include "web/raw_query.h"
+#include "web/reply_text.h"
 #include "web/users_ini_edits.h"
 
 namespace kx {
 namespace {
 
-constexpr char kDone[] = "0";
-constexpr char kBadParameters[] = "1";
-constexpr char kOldPasswordWrong[] = "2";
-
 std::string_view NewPass(RequestScope& scope) {
   // Anchored at the start only: whatever follows the new password after a further "&" is ignored.
   static const RequestPattern kGrammar("^OldPass=([^&]+)&NewPass=([^&]*)");
   const std::string& query = scope.exchange.request.query;
-  if (query.empty()) return kDone;
+  if (query.empty()) return kReplyDone;
   const auto groups = MatchRawQuery(kGrammar, query);
-  if (!groups) return kBadParameters;
+  if (!groups) return kReplyRefused;
   const std::string& login = scope.context.login;
   const std::string newPassword = login == kDemoLogin ? kDemoPassword : (*groups)[1];
-  if (newPassword.empty()) return kDone;  // an empty new password changes nothing
+  if (newPassword.empty()) return kReplyDone;  // an empty new password changes nothing
   // Both passwords are digested as the request carried them, still URL-encoded.
   const std::string oldDigest = PasswordDigest(login, (*groups)[0]);
   const std::string newDigest = PasswordDigest(login, newPassword);
 
   MainThreadSection gate;
   UserAccount* account = scope.state.accounts.Find(login);
-  if (account == nullptr || !DigestMatches(account->password, oldDigest)) return kOldPasswordWrong;
+  // No account of that name, or the old password is wrong.
+  if (account == nullptr || !DigestMatches(account->password, oldDigest)) return kReplyDeclined;
   IniFile users = IniFile::Load(UsersIniPath(scope.state));
   users.WriteString(login, kPasswordKey, newDigest);
   users.Save(UsersIniPath(scope.state));
   account->password = newDigest;
-  return kDone;
+  return kReplyDone;
 }
 
 }  // namespace

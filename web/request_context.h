@@ -34,7 +34,4 @@ struct RequestScope {
 
 using PathHandler = void (*)(RequestScope&);
 
-// Plain-text replies of the scripted requests: status 200, "text/plain", a short body.
-void ReplyText(RequestScope& scope, std::string_view text);
-
 }  // namespace kx

@@ -5,6 +5,7 @@
 #include "common/main_thread_gate.h"
 #include "pages/template_engine.h"
 #include "web/path_handlers.h"
+#include "web/sign_in_handler.h"
 
 namespace kx {
 namespace {
@@ -15,8 +16,6 @@ bool RunsWithoutSession(int pathIndex) {
   constexpr int kOpenPaths[] = {0, 6, 8, 21, 22};
   return std::find(std::begin(kOpenPaths), std::end(kOpenPaths), pathIndex) != std::end(kOpenPaths);
 }
-
-constexpr char kGuestSignInForm[] = "kx_login=guest&password=";
 
 // Looks the caller's session up and applies the guest fallback; runs inside the gate.
 void IdentifyCaller(ServiceState& state, web::HttpRequest& request, RequestContext& context) {
@@ -40,8 +39,7 @@ void IdentifyCaller(ServiceState& state, web::HttpRequest& request, RequestConte
 // Unknown paths and callers who may not go on: the sign-in page with status 401.
 void DefaultReply(RequestScope& scope) {
   scope.exchange.response.status = 401;
-  scope.context.title = "Авторизация";
-  scope.context.page = PageTemplate::InetXPageProducerLogin;
+  ShowSignInPage(scope.context);
 }
 
 }  // namespace
@@ -77,11 +75,6 @@ void IdHTTPServer1CommandGet(ServiceState& state, web::HttpExchange& exchange) {
 void IdHTTPServer1SessionEnd(ServiceState& state, const std::string& sessionId) {
   MainThreadSection gate;
   state.sessions.RemoveSession(sessionId);
-}
-
-void ReplyText(RequestScope& scope, std::string_view text) {
-  scope.exchange.response.contentType = "text/plain";
-  scope.exchange.response.body = text;
 }
 
 }  // namespace kx

@@ -6,10 +6,8 @@
 namespace kx {
 namespace {
 
-constexpr char kSignInTitle[] = "Просмотр транспорта";
-constexpr char kSignInPageTitle[] = "Авторизация";
+constexpr char kMapPageTitle[] = "Просмотр транспорта";
 constexpr char kWrongCredentials[] = "Ошибка: Неверное имя пользователя или пароль";
-constexpr char kGuestForm[] = "kx_login=guest&password=";
 
 struct Credentials {
   std::string login;
@@ -70,14 +68,19 @@ void StartSignedInSession(RequestScope& scope, const std::string& login,
 
 }  // namespace
 
+void ShowSignInPage(RequestContext& context) {
+  context.title = "Авторизация";
+  context.page = PageTemplate::InetXPageProducerLogin;
+}
+
 void HandleSignIn(RequestScope& scope) {
   RequestContext& context = scope.context;
   const bool guestExists = GuestExists(scope.state);
   std::string form = scope.exchange.request.formData;
   // A browser that is signed in already keeps its session when it simply asks for the main page
   // again (the menu links to it); only visitors without a session become guests.
-  if (form.empty() && !context.sessionListed && guestExists) form = kGuestForm;
-  context.title = kSignInTitle;
+  if (form.empty() && !context.sessionListed && guestExists) form = kGuestSignInForm;
+  context.title = kMapPageTitle;
   const Credentials credentials = ParseCredentials(form, guestExists);
   const std::string digest = PasswordDigest(credentials.login, credentials.password);
 
@@ -95,8 +98,7 @@ void HandleSignIn(RequestScope& scope) {
   if (!credentials.login.empty() || !credentials.password.empty()) {
     context.errorText = kWrongCredentials;
   }
-  context.title = kSignInPageTitle;
-  context.page = PageTemplate::InetXPageProducerLogin;
+  ShowSignInPage(context);
 }
 
 void HandleSignOut(RequestScope& scope) {
@@ -108,8 +110,7 @@ void HandleSignOut(RequestScope& scope) {
       scope.exchange.EndSession(session);
     }
   }
-  scope.context.title = kSignInPageTitle;
-  scope.context.page = PageTemplate::InetXPageProducerLogin;
+  ShowSignInPage(scope.context);
 }
 
 }  // namespace kx

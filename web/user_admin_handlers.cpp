@@ -10,15 +10,12 @@
 #include "common/main_thread_gate.h"
 #include "common/request_pattern.h"
 #include "web/raw_query.h"
+#include "web/reply_text.h"
 #include "web/users_ini_edits.h"
 #include "web/vehicle_list_walk.h"
 
 namespace kx {
 namespace {
-
-constexpr char kDone[] = "0";
-constexpr char kRefused[] = "1";  // bad parameters, or beyond the caller's rights or reach
-constexpr char kLoginExists[] = "2";
 
 constexpr std::string_view kUserInfoLogin = "Login=";
 
@@ -99,19 +96,21 @@ std::vector<int> WriteNewAccount(IniFile& users, const RequestScope& scope,
 
 std::string_view AddUser(RequestScope& scope) {
   const std::string& query = scope.exchange.request.query;
-  if (query.empty()) return kDone;
+  if (query.empty()) return kReplyDone;
   std::optional<AccountRequest> request = ParseAccountRequest(query);
-  if (!request) return kRefused;
+  if (!request) return kReplyRefused;
   ApplySpecialAccountRules(*request);
   const RequestContext& context = scope.context;
-  if (context.rights < request->rights) return kRefused;
+  if (context.rights < request->rights) return kReplyRefused;
   const std::string digest = PasswordDigest(request->login, request->password);
 
   MainThreadSection gate;
   ServiceState& state = scope.state;
   IniFile users = IniFile::Load(UsersIniPath(state));
-  // Section names ignore letter case: "main", and any spelling of a present login, are taken.
-  if (users.SectionExists(request->login)) return kLoginExists;
+  // Section names ignore letter case: "main", and any spelling of a present login, are taken. A
+  // bare header that a hand edit left behind holds no user, so it does not take the login; the
+  // new keys then go under it.
+  if (users.SectionHasKeys(request->login)) return kReplyDeclined;  // the login is taken
   const std::vector<int> devices = WriteNewAccount(users, scope, *request, digest);
   const bool byModerator = context.rights == kRightsModerator;
   if (byModerator) AppendManagedUser(users, context.login, request->login);
@@ -123,7 +122,7 @@ std::string_view AddUser(RequestScope& scope) {
                                  nullptr);
   state.accounts.Add({request->login, digest, request->rights, DeviceTexts(devices)});
   if (byModerator) state.userParams.AddSubUser(context.login, request->login);
-  return kDone;
+  return kReplyDone;
 }
 
 std::string UserInfo(RequestScope& scope) {
@@ -157,21 +156,21 @@ std::vector<int> RewriteAccount(IniFile& users, const RequestScope& scope, const
 
 std::string_view SaveUser(RequestScope& scope) {
   const std::string& query = scope.exchange.request.query;
-  if (query.empty()) return kDone;
+  if (query.empty()) return kReplyDone;
   const std::optional<AccountRequest> request = ParseAccountRequest(query);
 
   MainThreadSection gate;
   if (!request || scope.context.rights < request->rights || !Reaches(scope, request->login)) {
-    return kRefused;
+    return kReplyRefused;
   }
   ServiceState& state = scope.state;
   UserAccount* account = state.accounts.Find(request->login);
-  if (account == nullptr || NamesMainSection(account->userName)) return kRefused;
+  if (account == nullptr || NamesMainSection(account->userName)) return kReplyRefused;
   // The account's own spelling of its name: the section, the digest and the sessions all use it.
   const std::string login = account->userName;
   IniFile users = IniFile::Load(UsersIniPath(state));
   // Writing to a section that is gone would create one that [main] does not list.
-  if (!users.SectionExists(login)) return kRefused;
+  if (!users.SectionExists(login)) return kReplyRefused;
   const std::string password = login == kDemoLogin ? kDemoPassword : request->password;
   const std::string digest = password.empty() ? "" : PasswordDigest(login, password);
   const std::vector<int> devices = RewriteAccount(users, scope, login, *request, digest);
@@ -183,23 +182,23 @@ std::string_view SaveUser(RequestScope& scope) {
   if (request->rights != kRightsAdministrator) {
     state.sessions.UpdateSessionsOfLogin(login, request->rights, account->attributes);
   }
-  return kDone;
+  return kReplyDone;
 }
 
 std::string_view UserDel(RequestScope& scope) {
   static const RequestPattern kGrammar("^Login=([\\w\\d_-]+)$");
   const std::string& query = scope.exchange.request.query;
-  if (query.empty()) return kDone;
+  if (query.empty()) return kReplyDone;
   const auto groups = MatchRawQuery(kGrammar, query);
 
   MainThreadSection gate;
-  if (!groups || !Reaches(scope, groups->front())) return kRefused;
+  if (!groups || !Reaches(scope, groups->front())) return kReplyRefused;
   ServiceState& state = scope.state;
   const UserAccount* account = state.accounts.Find(groups->front());
   // The account's own spelling, so that [main], the sessions and the moderators' lists, which
   // compare exactly, lose the same login the section and the account do.
   const std::string login = account != nullptr ? account->userName : groups->front();
-  if (NamesMainSection(login)) return kRefused;
+  if (NamesMainSection(login)) return kReplyRefused;
   IniFile users = IniFile::Load(UsersIniPath(state));
   users.EraseSection(login);
   RemoveUserFromMain(users, login);
@@ -209,9 +208,12 @@ std::string_view UserDel(RequestScope& scope) {
   state.accounts.Remove(login);
   state.sessions.RemoveSessionsOfLogin(login);
   state.userParams.RemoveUser(login);
-  // Memory keeps the moderators' lists as the file now has them.
+  // Memory keeps the moderators' lists as the file now has them. The caller's own list loses the
+  // login it reached it by, even where that list no longer matches the file (rights changed since
+  // the last load, a hand edit), so the login does not stay in the caller's reach.
   for (const std::string& moderator : moderators) state.userParams.RemoveSubUser(moderator, login);
-  return kDone;
+  state.userParams.RemoveSubUser(scope.context.login, groups->front());
+  return kReplyDone;
 }
 
 // Runs one request for callers who may administer users; others get the empty body.

@@ -1,6 +1,7 @@
 #include "web/vehicle_data_handler.h"
 
 #include "mapdata/vehicle_data_request.h"
+#include "web/reply_text.h"
 
 namespace kx {
 

@@ -158,8 +158,7 @@ describe('add-user page', () => {
     await page.click('#bOK');
     await page.waitForTimeout(200);
     assert.deepEqual(dialogs.pop(), { type: 'alert', message: 'Пользователь добавлен' });
-    // The page does no encoding of its own; the browser escapes the Cyrillic password in the
-    // page's character set.
+    // The password goes as the sign-in form sends it: Cyrillic letters as windows-1251 bytes.
     assert.equal(requests['/kxserver/AddUser'][0].target,
         '/kxserver/AddUser?Login=newbie&Pass=%CF%E0%F0%EE%EB%FC1&r=0&CarList=10-20-');
     assert.equal(requests['/kxserver/AddUser'][0].method, 'POST');

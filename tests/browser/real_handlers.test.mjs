@@ -105,3 +105,84 @@ test('saved settings come back in the settings page and size the map page', asyn
   assert.ok(tree.width > 200 && tree.width <= 252, JSON.stringify(tree));
   await context.close();
 });
+
+// Whether the sign-in form takes the login and password (the map page follows) or refuses them.
+async function signsIn(login, password) {
+  const context = await newContext(browser);
+  const page = await context.newPage();
+  await signIn(page, server, login, password);
+  const title = await page.title();
+  await context.close();
+  assert.match(title, /^Velorin: (Просмотр транспорта|Авторизация)$/);
+  return title === 'Velorin: Просмотр транспорта';
+}
+
+async function fillPasswords(page, password) {
+  await page.fill('#password', password);
+  await page.fill('#password2', password);
+  await page.dispatchEvent('#password2', 'keyup');
+}
+
+test('passwords set on the pages sign in through the sign-in form', async () => {
+  // Together the passwords hold every special character the password rule allows; each also has
+  // digits and Latin and Cyrillic letters, and fits the 30 characters of the fields.
+  const added = '!"#$%\'()*+,-./:;<=>?@0aZжЯ';
+  const changed = '[\\]^_`{|}~9qQабвгдеЖЗ';
+  const renewed = 'юЯя%23#?+/:@=~"\\Xx5';
+  const admin = await session('admin', 'secret');
+  const { page } = admin;
+  await page.goto(`${server.url}/kxserver/NewUser`);
+  await page.fill('#kx_login', 'anna');
+  await page.dispatchEvent('#kx_login', 'keyup');
+  await fillPasswords(page, added);
+  await page.frame({ name: 'Carlist' }).check('input[name=chb10]');
+  assert.equal(await admin.alert(() => page.click('#bOK')), 'Пользователь добавлен');
+  assert.equal(await signsIn('anna', added), true);
+  assert.equal(await signsIn('anna', added.slice(0, -1)), false);
+
+  await page.goto(`${server.url}/kxserver/ChangeUser`);
+  await page.selectOption('#UserList', 'anna');
+  await page.frame({ name: 'Carlist' }).waitForFunction(() => document.querySelector('input[name=chb10]')?.checked);
+  await fillPasswords(page, changed);
+  assert.equal(await admin.alert(() => page.click('#bOK')), 'Изменения сохранены');
+  assert.equal(await signsIn('anna', changed), true);
+  assert.equal(await signsIn('anna', added), false);
+  await admin.context.close();
+
+  const anna = await session('anna', changed);
+  await anna.page.goto(`${server.url}/kxserver/ChangePass`);
+  await anna.page.fill('#oldpassword', changed);
+  await fillPasswords(anna.page, renewed);
+  assert.equal(await anna.alert(() => anna.page.click('#bOK')), 'Изменения сохранены');
+  await anna.context.close();
+  assert.equal(await signsIn('anna', renewed), true);
+  assert.equal(await signsIn('anna', changed), false);
+});
+
+test('a late user-information reply does not land on the user selected since', async () => {
+  const { context, page } = await session('admin', 'secret');
+  const add = (query) => page.evaluate((q) => fetch(`/kxserver/AddUser?${q}`, { method: 'POST' }).then((r) => r.text()), query);
+  assert.equal(await add('Login=first&Pass=&r=0&CarList=10-'), '0');
+  assert.equal(await add('Login=second&Pass=&r=1&CarList=20-'), '0');
+  // The reply about "first" reaches the page only once the one about "second" has been shown.
+  let release;
+  const held = new Promise((resolve) => { release = resolve; });
+  await page.route(/\/kxserver\/GetUserInfo\?Login=first$/, async (route) => {
+    const response = await route.fetch();
+    await held;
+    await route.fulfill({ response });
+  });
+  await page.goto(`${server.url}/kxserver/ChangeUser`);
+  const tree = page.frame({ name: 'Carlist' });
+  await tree.waitForSelector('input[name=chb20]', { state: 'attached' });
+  await page.selectOption('#UserList', 'first');
+  await page.selectOption('#UserList', 'second');
+  await tree.waitForFunction(() => document.querySelector('input[name=chb20]').checked);
+  const late = page.waitForResponse(/GetUserInfo\?Login=first$/);
+  release();
+  await (await late).finished();
+  await page.waitForTimeout(300);
+  assert.equal(await page.inputValue('#rights'), '1');
+  assert.deepEqual(await tree.$$eval('input[type=checkbox]:checked', (boxes) => boxes.map((b) => b.name)), ['chb20']);
+  await context.close();
+});

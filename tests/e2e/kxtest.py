@@ -53,8 +53,8 @@ def users_ini(users):
 class ServiceFolder:
     """A temporary service folder with Settings.ini, Users.ini and the kml folder."""
 
-    def __init__(self, users=(), settings=None, port=None):
-        self.path = tempfile.mkdtemp(prefix="kx-e2e-")
+    def __init__(self, users=(), settings=None, port=None, prefix="kx-e2e-"):
+        self.path = tempfile.mkdtemp(prefix=prefix)
         self.port = port or free_port()
         os.mkdir(os.path.join(self.path, "kml"))
         for folder in ("js", "css", "img"):
@@ -81,11 +81,13 @@ class ServiceFolder:
 class Server:
     """The KXWebServer process on a service folder."""
 
-    def __init__(self, folder, extra_args=(), env=None):
+    def __init__(self, folder, extra_args=(), env=None, folder_arg=None, cwd=None):
+        """folder_arg: the --folder text as given (default: the folder's absolute path), read
+        relative to cwd."""
         self.folder = folder
         self.process = subprocess.Popen(
-            [SERVER, "--folder", folder.path] + list(extra_args),
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            [SERVER, "--folder", folder_arg or folder.path] + list(extra_args),
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=cwd,
             env=dict(os.environ, **(env or {})))
 
     def wait_listening(self):

@@ -59,9 +59,11 @@ class MapDataTest(ServerTest):
     USERS = USERS
     USE_KX = 0
     DISPATCHER_PATH = True  # KXServerPath names the dispatcher folder
+    FOLDER_PREFIX = "kx-e2e-"
+    RELATIVE_FOLDER = False  # --folder names the folder relative to its parent, with a "/"
 
     def setUp(self):
-        self.folder = ServiceFolder(self.USERS)
+        self.folder = ServiceFolder(self.USERS, prefix=self.FOLDER_PREFIX)
         self.dispatcher = self.folder.file("dispatcher")
         self.automation = self.folder.file("automation")
         os.makedirs(os.path.join(self.dispatcher, "LastPosition"))
@@ -73,7 +75,9 @@ class MapDataTest(ServerTest):
         self.folder.write("DeviceList.ini", DEVICE_LIST.encode("cp1251"))
         self.prepare_folder()
         env = dict(SERVER_ENV, KX_AUTOMATION_DATA=self.automation)
-        self.server = Server(self.folder, env=env).wait_listening()
+        parent, name = os.path.split(self.folder.path)
+        relative = {"folder_arg": name + "/", "cwd": parent} if self.RELATIVE_FOLDER else {}
+        self.server = Server(self.folder, env=env, **relative).wait_listening()
         self.clients = []
 
     def last_position(self, file_name, data):
@@ -123,7 +127,9 @@ def check_archive(test, data, kml, kml_path):
         entries = archive.infolist()
         test.assertEqual(len(entries), 1)
         test.assertEqual(entries[0].compress_type, zipfile.ZIP_DEFLATED)
-        test.assertEqual(entries[0].filename, kml_path.replace("\\", "/"))
+        # No UTF-8 flag: zipfile decodes the windows-1251 name as code page 437.
+        test.assertEqual(entries[0].filename.encode("cp437"),
+                         kml_path.replace("\\", "/").encode("cp1251", "replace"))
         test.assertEqual(archive.read(entries[0]), kml)
     compressed_size, = struct.unpack_from("<I", data, 18)
     name_length, extra_length = struct.unpack_from("<HH", data, 26)
@@ -135,7 +141,9 @@ def check_archive(test, data, kml, kml_path):
     with tempfile.NamedTemporaryFile(suffix=".kmz") as copy:
         copy.write(data)
         copy.flush()
-        checked = subprocess.run(["unzip", "-t", copy.name], capture_output=True, text=True)
+        # unzip lists the entry name, windows-1251 bytes.
+        checked = subprocess.run(["unzip", "-t", copy.name], capture_output=True, text=True,
+                                 errors="replace")
         test.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
 
 
@@ -227,6 +235,25 @@ class DocumentForms(MapDataTest):
         self.assertIn("<kml:Folder><kml:Placemark><kml:name>%s</kml:name>" % NAME_77, group)
         self.assertEqual(placemarks(group.encode()), [(NAME_77, "03/05/10 10:00:00",
                                                        "30.3,59.9,0")])
+
+
+class IndentedSource(MapDataTest):
+    """A file written with its texts on lines of their own: white space around them is not part
+    of the stamp or the coordinates."""
+
+    def prepare_folder(self):
+        self.last_position("0001234.kml", (
+            '<?xml version="1.0" encoding="UTF-8"?>\n<kml xmlns="%s">\n  <Placemark>\n'
+            '    <name>a</name>\n    <description>\n      2010-03-05 23:30:00 Скорость 40 км/ч'
+            '\n    </description>\n    <Point>\n      <coordinates>\n\t37.61,55.75,0 \n'
+            '      </coordinates>\n    </Point>\n  </Placemark>\n</kml>\n' % KML_NS).encode())
+
+    def test_last_position_and_group_read_the_trimmed_texts(self):
+        user = self.signed_in("user", "u")
+        kml = self.answer_kml(user, "DevNum=1234&type=0&GMT=3")
+        self.assertEqual(placemarks(kml)[0][:2], (NAME_1234, "03/06/10 02:30:00"))
+        group = self.answer_kml(user, "GroupFileName=0&GMT=3")
+        self.assertEqual(placemarks(group), [(NAME_1234, "03/06/10 02:30:00", "37.61,55.75,0")])
 
 
 class BrokenSource(MapDataTest):

@@ -1,12 +1,17 @@
 """Start, failed start, stop and registration of the service process."""
 
 import os
+import shutil
 import socket
 import subprocess
 import time
 import unittest
 
 from kxtest import SERVER, Server, ServiceFolder, free_port
+
+ADMIN = {"login": "admin", "password": "a", "rights": 2}
+DEVICE_LIST = ("[main]\r\ndevCount=1\r\n[dev0]\r\ndevnum=4321\r\ncarmodel=УАЗ\r\n"
+               "groupname=Север\r\ngroupfile=north.grp\r\n").encode("cp1251")
 
 
 class Lifecycle(unittest.TestCase):
@@ -60,6 +65,16 @@ class Lifecycle(unittest.TestCase):
         self.assertTrue(log.startswith("12" + self.folder.path + "2"), log)
         self.assertFalse(log.startswith("12" + self.folder.path + "23"), log)
 
+    def test_a_relative_folder_shows_in_the_trace_as_its_full_path(self):
+        os.remove(self.folder.file("Settings.ini"))
+        os.mkdir(self.folder.file("Settings.ini"))
+        parent, name = os.path.split(self.folder.path)
+        result = subprocess.run([SERVER, "--folder", "./" + name + "/"], cwd=parent,
+                                capture_output=True, timeout=20)
+        self.assertNotEqual(result.returncode, 0)
+        log = self.log_text()
+        self.assertTrue(log.startswith("12" + self.folder.path + "2"), log)
+
     def test_port_keys_in_any_letter_case_and_hexadecimal(self):
         self.folder.write("Settings.ini", b"[MAIN]\r\nPORT=0x%X\r\n" % self.folder.port)
         Server(self.folder).wait_listening().stop()
@@ -80,11 +95,73 @@ class Lifecycle(unittest.TestCase):
         self.assertTrue(os.path.exists(other))
 
 
+class UnreadableAccountsOrVehicles(unittest.TestCase):
+    """A Users.ini or DeviceList.ini that exists but cannot be read (here a folder stands in its
+    place; the tests run as root, whom file permissions do not stop) fails the start, as an
+    unreadable Settings.ini does, and fails a reload, which then keeps what was loaded."""
+
+    def setUp(self):
+        self.folder = ServiceFolder([ADMIN])
+        self.folder.write("DeviceList.ini", DEVICE_LIST)
+
+    def tearDown(self):
+        self.folder.remove()
+
+    def make_unreadable(self, name):
+        os.remove(self.folder.file(name))
+        os.mkdir(self.folder.file(name))
+
+    def failed_start_trace(self):
+        result = subprocess.run([SERVER, "--folder", self.folder.path], capture_output=True,
+                                timeout=20)
+        self.assertEqual(result.returncode, 1)
+        return self.folder.read("1.log").decode("cp1251")
+
+    def test_the_start_fails(self):
+        self.make_unreadable("DeviceList.ini")
+        self.assertTrue(self.failed_start_trace().startswith("12" + self.folder.path + "23"))
+        os.rmdir(self.folder.file("DeviceList.ini"))
+        self.make_unreadable("Users.ini")
+        log = self.failed_start_trace()
+        self.assertTrue(log.startswith("12" + self.folder.path + "2"), log)
+        self.assertFalse(log.startswith("12" + self.folder.path + "23"), log)
+
+    def test_a_reload_fails_and_keeps_what_was_loaded(self):
+        server = Server(self.folder).wait_listening()
+        try:
+            client = server.connect()
+            client.sign_in("admin", "a")
+            self.make_unreadable("Users.ini")
+            self.make_unreadable("DeviceList.ini")
+            self.assertEqual(client.get("/kxserver/RefreshUsers").status, 500)
+            self.assertEqual(client.get("/kxserver/RefreshDevices").status, 500)
+            self.assertIn("УАЗ (4321)", client.get("/kxserver/carlist").text)
+            other = server.connect()
+            other.sign_in("admin", "a")
+            self.assertIsNotNone(other.cookie)
+            client.close()
+            other.close()
+        finally:
+            server.stop()
+
+
 class Registration(unittest.TestCase):
-    def run_switch(self, *switches, unit_dir):
+    def run_switch(self, *switches, unit_dir, program=SERVER):
         env = dict(os.environ, KX_SYSTEMD_UNIT_DIR=unit_dir)
-        return subprocess.run([SERVER] + list(switches), capture_output=True, text=True,
+        return subprocess.run([program] + list(switches), capture_output=True, text=True,
                               env=env, timeout=20)
+
+    def test_install_registers_the_running_program_under_its_own_name(self):
+        folder = ServiceFolder()
+        try:
+            program = os.path.join(folder.path, "web front копия")
+            shutil.copy(SERVER, program)
+            result = self.run_switch("/INSTALL", unit_dir=folder.path, program=program)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            with open(os.path.join(folder.path, "KXWEBService.service"), encoding="utf-8") as f:
+                self.assertIn("ExecStart=\"%s\"\n" % os.path.realpath(program), f.read())
+        finally:
+            folder.remove()
 
     def test_install_and_uninstall_write_and_remove_the_unit(self):
         folder = ServiceFolder()

@@ -125,6 +125,28 @@ class SignIn(ServerTest):
         self.assertNotIn("CarSelect(1001)", tree)
 
 
+LOGO = '<img src="/kxserver/img?kx_logo.png" width="220" height="81" border="0" alt="" />'
+
+
+class Logo(ServerTest):
+    USERS = [ADMIN]
+
+    def test_without_a_logo_link_the_logo_stands_alone(self):
+        page = self.client().get("/kxserver/main").text
+        self.assertIn(">\r\n%s</td>" % LOGO, page)
+        self.assertNotIn("<a ", page)
+
+
+class LinkedLogo(ServerTest):
+    USERS = [ADMIN]
+    SETTINGS = "LogoLink=https://kx.example/start?a=1&b=\"2\"\r\n"
+
+    def test_the_logo_links_to_the_configured_address(self):
+        for page in (self.client().get("/kxserver/main"), self.client().sign_in("admin", "x")):
+            self.assertIn('<a href="https://kx.example/start?a=1&amp;b=&quot;2&quot;">%s</a>' % LOGO,
+                          page.text)
+
+
 class Guest(ServerTest):
     USERS = [ADMIN, GUEST]
 

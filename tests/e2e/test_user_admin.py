@@ -174,6 +174,24 @@ class AddUser(AdminTest):
         self.assertEqual(self.ask(moderator, "UserDel", "Login=vera"), "0")
 
 
+class AddUserOverLeftovers(AdminTest):
+    """A hand edit left a bare "[petr]" header in the middle of the file."""
+
+    USERS_INI = (main_section("admin", "mod", "ivan", "olga") + ADMIN + MOD + ["[petr]"] + IVAN +
+                 OLGA)
+
+    def test_a_bare_header_does_not_take_the_login_and_receives_its_keys(self):
+        admin = self.signed_in("admin")
+        self.assertEqual(self.ask(admin, "AddUser", "Login=petr&Pass=p&r=0&CarList=12-"), "0")
+        petr = new_section("petr", "p", 0, (12,))
+        self.assertEqual(self.users_ini(), ini(
+            *main_section("admin", "mod", "ivan", "olga", "petr"), *ADMIN, *MOD, *petr, *IVAN,
+            *OLGA))
+        self.signed_in("petr", "p")
+        # Now the section holds the user: the login is taken.
+        self.assert_unchanged(admin, "AddUser", ["Login=PETR&Pass=x&r=2&CarList="], "2")
+
+
 class GetUserInfo(AdminTest):
 
     def test_administrators_read_any_account(self):
@@ -309,6 +327,20 @@ class UserDel(AdminTest):
         moderator = self.signed_in("mod")
         self.assertEqual(self.ask(moderator, "GetUserInfo", "Login=ivan"), "")
         self.assert_unchanged(moderator, "SaveUser", ["Login=ivan&Pass=&r=0&CarList=12-"], "1")
+
+    def test_the_caller_loses_the_login_even_when_its_list_in_the_file_differs(self):
+        moderator = self.signed_in("mod")
+        # A hand edit takes ivan off the moderator's list in the file; the service, not reloaded,
+        # still has ivan in the moderator's list.
+        self.folder.write("Users.ini", ini(
+            *main_section("admin", "mod", "ivan", "olga", "petr"), *ADMIN,
+            *section("mod", "modpw", 1, devices=(12, 40)), *IVAN, *OLGA,
+            *section("petr", "p", 0, devices=(77,))))
+        self.assertEqual(self.ask(moderator, "UserDel", "Login=ivan"), "0")
+        admin = self.signed_in("admin")
+        self.assertEqual(self.ask(admin, "AddUser", "Login=ivan&Pass=n&r=0&CarList=40-"), "0")
+        self.assertEqual(self.ask(moderator, "GetUserInfo", "Login=ivan"), "")
+        self.assert_unchanged(moderator, "UserDel", ["Login=ivan"], "1")
 
     def test_a_spelling_of_the_login_deletes_the_account_everywhere(self):
         petr = self.signed_in("petr", "p")

@@ -85,8 +85,26 @@ class RequestCodes:
         self.assertEqual(self.car(user, "DevNum=999&type=0&GMT=3"), "2")
         self.assertEqual(self.car(self.signed_in("moder", "m"), "DevNum=1234&type=0&GMT=3"), "2")
 
+    def test_a_gmt_beyond_the_year_9999_fails_to_convert(self):
+        user = self.signed_in("user", "u")
+        huge = "2147483647"
+        self.assertEqual(self.car(user, "GroupFileName=0&GMT=" + huge), "3")
+        self.assertEqual(self.car(user, "DevNum=999&type=0&GMT=" + huge), "3")
+        # As with an empty GMT, the vehicle's last position is shown unmoved; a period that the
+        # GMT moves before the year 1 shows the last position too.
+        for query, stamp in [
+                ("DevNum=1234&type=0&GMT=" + huge, self.STAMP_1234[0]),
+                ("DevNum=1234&type=1&BeginDate=05.03.2010_9:00&EndDate=06.03.2010_9:00"
+                 "&GMT=%s&Icons=16" % huge, self.STAMP_1234[0]),
+                ("DevNum=1234&type=1&BeginDate=01.01.0001_0:00&EndDate=01.01.0001_1:00"
+                 "&GMT=3&Icons=16", self.STAMP_1234[3])]:
+            placemarks = kml.placemarks(self.answer_kml(user, query))
+            self.assertEqual(placemarks, [(placemarks[0][0], stamp, placemarks[0][2])], query)
+
 
 class FileMode(RequestCodes, kml.MapDataTest):
+    STAMP_1234 = {0: "03/05/10 23:30:00", 3: "03/06/10 02:30:00"}  # by GMT
+
     def prepare_folder(self):
         self.last_position("0001234.kml",
                            kml.last_position_kml("a", "2010-03-05 23:30:00", "37.61,55.75,0"))
@@ -138,6 +156,18 @@ class FileMode(RequestCodes, kml.MapDataTest):
         self.assertEqual(self.car(self.signed_in("moder", "m"), "GroupFileName=1&GMT=0"), "1")
 
 
+class GroupWithoutFileName(kml.MapDataTest):
+    def prepare_folder(self):
+        # Group 2 is the empty file name of device 555.
+        self.folder.write("DeviceList.ini", (
+            kml.DEVICE_LIST.replace("devCount=4", "devCount=5") +
+            "[dev4]\r\ndevnum=555\r\ncarmodel=ГАЗ\r\ngroupname=Без группы\r\n").encode("cp1251"))
+
+    def test_answers_1(self):
+        self.assertEqual(self.car(self.signed_in("user", "u"), "GroupFileName=2&GMT=0"), "1")
+        self.assertEqual(self.car(self.signed_in("admin", "a"), "GroupFileName=2&GMT=0"), "1")
+
+
 class FileModeWithoutDispatcherFolder(kml.MapDataTest):
     DISPATCHER_PATH = False
 
@@ -164,6 +194,8 @@ class AutomationMode(kml.MapDataTest):
 
 
 class AutomationRequests(RequestCodes, AutomationMode):
+    STAMP_1234 = {0: "05.03.2010 23:30:00", 3: "06.03.2010 02:30:00"}  # by GMT
+
     def test_last_positions(self):
         user = self.signed_in("user", "u")
         placemarks = kml.placemarks(self.answer_kml(user, "DevNum=1234&type=0&GMT=3"))
@@ -175,7 +207,12 @@ class AutomationRequests(RequestCodes, AutomationMode):
         self.assertEqual(self.car(user, "DevNum=77&type=0&GMT="), "1")
         self.answer_kml(user, "DevNum=12345678&type=0&GMT=3")
         self.assertEqual(self.car(user, "DevNum=0&type=0&GMT=3"), "2")
-        self.assertEqual(self.car(self.signed_in("admin", "a"), "DevNum=999&type=0&GMT=3"), "1")
+        admin = self.signed_in("admin", "a")
+        self.assertEqual(self.car(admin, "DevNum=999&type=0&GMT=3"), "1")
+        # A login without display settings gets zoom 10 and the road map.
+        self.assertTrue(self.car(admin, "DevNum=1234&type=0&GMT=3").startswith("10|0|http://"))
+        self.assertTrue(self.car(admin, "GroupFileName=0&GMT=3").startswith("10|0|http://"))
+        self.assertTrue(self.car(user, "GroupFileName=0&GMT=3").startswith("12|2|http://"))
 
     def test_tracks_and_their_periods(self):
         user = self.signed_in("user", "u")
@@ -213,6 +250,45 @@ class AutomationRequests(RequestCodes, AutomationMode):
         self.assertEqual(len(placemarks), 2)
         self.assertEqual(self.car(user, "GroupFileName=2&GMT=3"), "3")
         self.assertEqual(self.car(user, "GroupFileName=0&GMT="), "3")
+
+
+class AutomationWithoutKmlFolder(AutomationMode):
+    def prepare_folder(self):
+        super().prepare_folder()
+        os.rmdir(self.folder.file("kml"))
+
+    def test_exports_that_leave_no_kml_answer_1(self):
+        user = self.signed_in("user", "u")
+        self.assertEqual(self.car(user, "GroupFileName=0&GMT=3"), "1")
+        self.assertEqual(self.car(user, "DevNum=1234&type=0&GMT=3"), "1")
+
+
+class FolderGivenRelative(AutomationMode):
+    """--folder relative to the current directory and with a trailing "/": the exports and the
+    archive entry names still use the full path (check_archive compares them with it)."""
+
+    RELATIVE_FOLDER = True
+
+    def test_archives_name_the_full_path(self):
+        user = self.signed_in("user", "u")
+        self.answer_kml(user, "DevNum=1234&type=0&GMT=3")
+        self.assertIn(b"LineString",
+                      self.answer_kml(user, self.track("05.03.2010_9:00", "06.03.2010_9:00")))
+
+
+class FolderWithCharactersWindows1251Lacks(AutomationMode):
+    """The service, kml and dispatcher folders hold characters windows-1251 lacks: the files are
+    found by their own names, and only the archive entry name is windows-1251 (with "?")."""
+
+    FOLDER_PREFIX = "kx-e2e-карта-地图-"
+    DISPATCHER_PATH = False  # Settings.ini, a windows-1251 file, could not name it
+
+    def test_archives_are_made(self):
+        user = self.signed_in("user", "u")
+        self.answer_kml(user, "DevNum=1234&type=0&GMT=3")
+        self.answer_kml(user, "GroupFileName=0&GMT=3")
+        self.assertIn(b"LineString",
+                      self.answer_kml(user, self.track("05.03.2010_9:00", "06.03.2010_9:00")))
 
 
 class LongComputation(AutomationMode):

@@ -1,8 +1,9 @@
-"""KXReports end to end: the headless export, then the real window under Xvfb, clicked with
-xdotool. Screenshots of the window and of its boxes are saved for a look by eye."""
+"""KXReports end to end: the headless export, then the real window under Xvfb and a real window
+manager, clicked with xdotool. Screenshots of the window and of its boxes are saved for a look by eye."""
 
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -104,14 +105,19 @@ class HeadlessExport(Fixture):
         self.assertEqual(ini["main"]["devcount"], "0")
         self.assertIn("dev2", ini)
 
-    def test_arguments_other_than_export_are_refused(self):
-        self.assertEqual(self.run_tool("--bogus").returncode, 64)
+    def test_arguments_other_than_export_alone_are_refused(self):
+        for args in (["--bogus"], ["export"], ["--export", "--export"], ["--export", "x"]):
+            result = self.run_tool(*args)
+            self.assertEqual(result.returncode, 64, args)  # EX_USAGE
+            self.assertEqual(result.stderr, b"usage: KXReports [--export]\n", args)
+        self.assertFalse(os.path.exists(self.device_list))
 
 
 class Display:
-    """An Xvfb server on a free display number."""
+    """An Xvfb server on a free display number with a real window manager (IceWM, which has a
+    taskbar of its own), started with an empty private configuration folder."""
 
-    def __init__(self):
+    def __init__(self, config):
         read, write = os.pipe()
         self.server = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write), "-screen", "0", "640x240x24", "-nolisten", "tcp"],
@@ -119,23 +125,40 @@ class Display:
         os.close(write)
         with os.fdopen(read) as f:
             self.name = ":" + f.readline().strip()
+        self.env = {**os.environ, "DISPLAY": self.name}
+        self.manager = subprocess.Popen(["icewm"], env={**self.env, "ICEWM_PRIVCFG": config},
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: "window id #" in self.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+                 "the window manager")
 
     def close(self):
-        self.server.terminate()
-        self.server.wait(timeout=10)
+        for process in (self.manager, self.server):
+            process.terminate()
+            process.wait(timeout=10)
 
-    def xdotool(self, *args, check=True):
-        result = subprocess.run(["xdotool", *args], env={**os.environ, "DISPLAY": self.name},
-                                capture_output=True, text=True, timeout=30)
+    def run(self, program, *args, check=True):
+        result = subprocess.run([program, *args], env=self.env, capture_output=True, text=True,
+                                timeout=30)
         if check and result.returncode != 0:
-            raise AssertionError("xdotool %s: %s" % (args, result.stderr))
+            raise AssertionError("%s %s: %s" % (program, args, result.stderr))
         return result.stdout
 
+    def xdotool(self, *args, check=True):
+        return self.run("xdotool", *args, check=check)
+
+    def property(self, window, name):
+        """The values of a window property as xprop prints them (atoms, numbers), or []."""
+        text = self.run("xprop", "-id", window, "-notype", name, check=False)
+        if "=" not in text:
+            return []
+        return [value.strip() for value in text.split("=", 1)[1].split(",")]
+
     def windows(self):
-        """Visible top-level windows as {caption: (x, y, width, height, id)}."""
+        """The windows the window manager lists in _NET_CLIENT_LIST, as
+        {caption: (x, y, width, height, id)}."""
         found = {}
-        ids = self.xdotool("search", "--onlyvisible", "--name", ".", check=False).split()
-        for window in ids:
+        text = self.run("xprop", "-root", "_NET_CLIENT_LIST", check=False)
+        for window in re.findall(r"0x[0-9a-f]+", text.partition("#")[2]):
             name = self.xdotool("getwindowname", window, check=False).strip()
             geometry = self.xdotool("getwindowgeometry", "--shell", window, check=False)
             values = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
@@ -144,29 +167,46 @@ class Display:
                                int(values["HEIGHT"]), window)
         return found
 
+    def frame_button(self, window, name):
+        """Centre of a button that IceWM draws in the frame around a window (its title buttons
+        are windows of their own, named after what they do)."""
+        frame = window[4]
+        while True:
+            parent = re.search(r"Parent window id: (0x[0-9a-f]+)(.*)",
+                               self.run("xwininfo", "-tree", "-id", frame))
+            if "(the root window)" in parent.group(2):
+                break
+            frame = parent.group(1)
+        tree = self.run("xwininfo", "-tree", "-id", frame)
+        button = re.search(r'"%s": \(\)\s+(\d+)x(\d+)\S*\s+\+(-?\d+)\+(-?\d+)' % name, tree)
+        if button is None:
+            raise AssertionError("no %s button in the frame:\n%s" % (name, tree))
+        width, height, x, y = (int(value) for value in button.groups())
+        return x + width // 2, y + height // 2
+
     def press(self, window, key):
-        """Presses a key in a window: the pointer goes over it, so that it has the focus."""
-        x, y, width, height = window[:4]
-        self.xdotool("mousemove", "--sync", str(x + width // 2), str(y + height // 2))
+        """Presses a key in a window after the window manager has made it the active one."""
+        self.xdotool("windowactivate", "--sync", window[4])
         self.xdotool("key", key)
 
     def screenshot(self, name):
         path = os.path.join(ARGS.screenshots, name)
-        subprocess.run(["import", "-window", "root", path], check=True,
-                       env={**os.environ, "DISPLAY": self.name}, timeout=30)
+        subprocess.run(["import", "-window", "root", path], check=True, env=self.env, timeout=30)
         return path
 
 
 class Window(Fixture):
     def setUp(self):
         super().setUp()
-        self.display = Display()
+        config = os.path.join(self.dir, "icewm")
+        os.mkdir(config)
+        self.display = Display(config)
         self.addCleanup(self.display.close)
 
     def start(self, data=None):
         env = self.env(data)
         env["DISPLAY"] = self.display.name
-        tool = subprocess.Popen([self.tool], env=env, stderr=subprocess.PIPE)
+        tool = subprocess.Popen([self.tool], env=env)
         self.addCleanup(lambda: tool.poll() is None and (tool.kill(), tool.wait()))
         window = wait_for(lambda: self.display.windows().get(WINDOW_CAPTION), "the window")
         return tool, window
@@ -180,17 +220,43 @@ class Window(Fixture):
             return None
         return read_ini(self.device_list).get("main", {}).get("devcount")
 
-    def test_button_exports_and_the_window_stays(self):
+    def test_button_exports_escape_keeps_the_window_and_the_close_button_ends(self):
         tool, window = self.start()
         self.assertEqual(window[2:4], (283, 57))
-        self.display.screenshot("kxreports_window.png")
         self.click_button(window)
         wait_for(lambda: self.device_count() == str(VEHICLES), "the first export")
-        self.click_button(window)
-        wait_for(lambda: self.device_count() == str(2 * VEHICLES), "the second export")
-        self.assertEqual(list(self.display.windows()), [WINDOW_CAPTION])  # no box on success
+        # The click after Escape is handled after it, so the second export shows that Escape
+        # has been handled and left the window open.
         self.display.press(window, "Escape")
+        self.click_button(window)
+        wait_for(lambda: tool.poll() is not None or self.device_count() == str(2 * VEHICLES),
+                 "the second export")
+        self.assertIsNone(tool.poll(), "Escape ended the tool")
+        self.assertEqual(list(self.display.windows()), [WINDOW_CAPTION])  # no box on success
+        x, y = self.display.frame_button(window, "Close")
+        self.display.xdotool("mousemove", "--sync", str(x), str(y), "click", "1")
         self.assertEqual(tool.wait(timeout=TIMEOUT), 0)
+        self.assertEqual(self.display.windows(), {})
+
+    def test_an_ordinary_fixed_size_window_with_a_close_button_only(self):
+        tool, window = self.start()
+        xid = window[4]
+        # A normal window: taskbars list it, where some leave utility windows off.
+        self.assertEqual(self.display.property(xid, "_NET_WM_WINDOW_TYPE"),
+                         ["_NET_WM_WINDOW_TYPE_NORMAL"])
+        self.assertNotIn("_NET_WM_STATE_SKIP_TASKBAR",
+                         self.display.property(xid, "_NET_WM_STATE"))
+        hints = self.display.run("xprop", "-id", xid, "WM_NORMAL_HINTS")
+        self.assertIn("minimum size: 283 by 57", hints)
+        self.assertIn("maximum size: 283 by 57", hints)
+        # What the window manager offers for the window.
+        actions = self.display.property(xid, "_NET_WM_ALLOWED_ACTIONS")
+        self.assertIn("_NET_WM_ACTION_CLOSE", actions)
+        self.assertIn("_NET_WM_ACTION_MOVE", actions)
+        for action in ("RESIZE", "MINIMIZE", "MAXIMIZE_HORZ", "MAXIMIZE_VERT"):
+            self.assertNotIn("_NET_WM_ACTION_" + action, actions)
+        self.display.screenshot("kxreports_window.png")
+        self.assertIsNone(tool.poll())
 
     def test_unreachable_dispatcher_shows_the_start_error(self):
         tool, window = self.start(data=os.path.join(self.dir, "none"))
@@ -224,7 +290,7 @@ def main():
     parser.add_argument("--make-demo", required=True)
     parser.add_argument("--screenshots", required=True)
     ARGS, rest = parser.parse_known_args()
-    for program in ("Xvfb", "xdotool", "import"):
+    for program in ("Xvfb", "icewm", "xdotool", "xprop", "xwininfo", "import"):
         if shutil.which(program) is None:
             print("skipped: %s is not installed" % program)
             return 77

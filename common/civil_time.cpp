@@ -1,4 +1,4 @@
-#include "mapdata/civil_time.h"
+#include "common/civil_time.h"
 
 #include "common/civil_calendar.h"
 

@@ -5,8 +5,6 @@
 namespace kx {
 namespace {
 
-constexpr const char* kApplicationTitle = "KXReports";
-
 // The toolkit draws "@" as the start of a symbol name; "@@" is a plain "@", as in the check text
 // of a failed dispatcher call.
 [[nodiscard]] std::string LiteralLabel(const std::string& text) {

@@ -1,14 +1,19 @@
 // Calendar dates and clock times of the proleptic Gregorian calendar, and their conversion to and
 // from seconds since 1970-01-01 00:00:00 (no time zone: a value means what its caller says, UTC
-// for the dispatcher's stamps, the user's local time once a GMT offset is added).
+// for the dispatcher's stamps, the user's local time once a GMT offset is added). This is the
+// programs' one conversion between seconds and date-time fields.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 
-#include "dispatcher/dispatcher_time.h"
-
 namespace kx {
+
+// Seconds since 1970-01-01 00:00:00.
+using UtcSeconds = int64_t;
+
+inline constexpr UtcSeconds kSecondsPerHour = 3600;
 
 // The years a date-time value may have. The service's date-time values cover years 1 to 9999
 // (four-digit years in every text it reads or writes); a shift that leaves this range is an

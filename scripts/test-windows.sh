@@ -44,8 +44,14 @@ while read -r test; do
   fi
 done <"$build/unit-tests.txt"
 
+# KXWebServer.exe under the service manager, end to end; every test takes its own copy of the
+# prepared prefix with a wineserver of its own.
+echo "== test_service"
+(cd tests/windows && KX_WINDOWS_BUILD="$build" KX_WINE_TEMPLATE="$prepared" \
+  PYTHONDONTWRITEBYTECODE=1 python3 -m unittest test_service) || failed+=(test_service)
+
 if [ ${#failed[@]} -gt 0 ]; then
   echo "Failed under wine: ${failed[*]}" >&2
   exit 1
 fi
-echo "All Windows unit tests passed under wine."
+echo "All Windows tests passed under wine."

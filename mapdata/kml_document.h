@@ -7,8 +7,9 @@
 // Elements are found by their local name (the part after any prefix), letter case significant;
 // an element added to another takes that element's namespace and prefix.
 //
-// The DOM underneath is the platform's (libxml2 on Linux, MSXML on Windows); each implementation
-// writes the same bytes for the same document.
+// The DOM underneath is the platform's (libxml2 on Linux, MSXML 6 on Windows); each implementation
+// writes the same bytes for the same document. On Windows a document type declaration is refused
+// outright, and a document keeps COM initialised on the thread that parsed it, where it is used.
 #pragma once
 
 #include <memory>

@@ -20,10 +20,6 @@ constexpr DWORD kDosAttributeMask = kDosReadOnly | kDosHidden | kDosSystem | kDo
 // Write and read calls take at most a DWORD at a time.
 constexpr size_t kLargestTransfer = 1u << 30;
 
-[[nodiscard]] std::filesystem::path NativePath(std::string_view path1251) {
-  return PathFromUtf8(Utf8FromCp1251(path1251));
-}
-
 [[nodiscard]] HANDLE HandleOf(intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
 }
@@ -60,9 +56,8 @@ ArchiveFile::~ArchiveFile() {
   CloseFile(handle_);
 }
 
-bool ArchiveFile::Create(std::string_view path) {
+bool ArchiveFile::Create(const std::filesystem::path& native) {
   CloseFile(handle_);
-  const std::filesystem::path native = NativePath(path);
   if (!RemoveOldArchive(native)) return false;
   const HANDLE handle = CreateFileW(native.c_str(), GENERIC_WRITE, kArchiveSharing, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -108,9 +103,9 @@ SourceFile::~SourceFile() {
   CloseFile(handle_);
 }
 
-bool SourceFile::Open(std::string_view path) {
+bool SourceFile::Open(const std::filesystem::path& path) {
   CloseFile(handle_);
-  const HANDLE handle = CreateFileW(NativePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION information{};

@@ -1,9 +1,11 @@
 // WindowProbe: looks at and drives a top-level window of another process for the Windows tests,
 // the way a user would see it, through the system's own window functions.
 //
-//   WindowProbe show CAPTION    prints the window's classes, styles, rectangles, background, and
-//                               for each child its class, text, rectangle, style and font, one
-//                               "key=value" a line (UTF-8); the first tab stop is marked.
+//   WindowProbe show CAPTION    prints the window's class, styles and rectangles, the colour of a
+//                               client pixel beside the system's button-face colour, and for each
+//                               child its class, text, rectangle and style, one "key=value" a line
+//                               (UTF-8); the first tab stop is marked. (Another process's font
+//                               handle cannot be read, so the font is left to the screenshot.)
 //   WindowProbe click CAPTION   presses the window's first push button.
 //   WindowProbe close CAPTION   asks the window to close, as its close button does.
 //
@@ -20,6 +22,8 @@ namespace {
 constexpr int kDone = 0;
 constexpr int kNotFound = 1;
 constexpr int kUsage = 64;
+// Where the client area's colour is read: inside it, away from the button.
+constexpr int kPixelOffset = 4;
 
 void Print(const char* key, const std::string& value) {
   std::printf("%s=%s\n", key, value.c_str());
@@ -39,7 +43,8 @@ std::string Hex(unsigned long long value) {
 
 std::string TextOf(HWND window) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return kx::Utf8FromWide(text);
 }
 
@@ -49,14 +54,18 @@ std::string ClassOf(HWND window) {
   return kx::Utf8FromWide(name);
 }
 
-void PrintFont(HWND window) {
-  const auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
-  LOGFONTW face{};
-  if (font == nullptr || GetObjectW(font, sizeof face, &face) == 0) {
-    Print("child.font", "");
-    return;
-  }
-  Print("child.font", kx::Utf8FromWide(face.lfFaceName) + "," + std::to_string(face.lfHeight));
+std::string Colour(COLORREF colour) {
+  return std::to_string(GetRValue(colour)) + "," + std::to_string(GetGValue(colour)) + "," +
+         std::to_string(GetBValue(colour));
+}
+
+// The colour on the screen at a point of the window's client area.
+std::string ClientPixel(HWND window, POINT point) {
+  ClientToScreen(window, &point);
+  const HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, point.x, point.y);
+  ReleaseDC(nullptr, screen);
+  return Colour(colour);
 }
 
 void Show(HWND window) {
@@ -69,8 +78,8 @@ void Show(HWND window) {
   PrintRect("window", rect);
   GetClientRect(window, &rect);
   PrintRect("client", rect);
-  // COLOR_BTNFACE + 1 stands for the system's button-face brush.
-  Print("background", std::to_string(GetClassLongPtrW(window, GCLP_HBRBACKGROUND)));
+  Print("client_pixel", ClientPixel(window, {kPixelOffset, kPixelOffset}));
+  Print("button_face", Colour(GetSysColor(COLOR_BTNFACE)));
   const HWND first_tab_stop = GetNextDlgTabItem(window, nullptr, FALSE);
   for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
@@ -80,7 +89,6 @@ void Show(HWND window) {
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
     PrintRect("child.rect", rect);
-    PrintFont(child);
     Print("child.first_tab_stop", child == first_tab_stop ? "1" : "0");
   }
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <system_error>
 
+#include "common/utf8_path.h"
 #include "service/file_attributes.h"
 
 namespace kx {
@@ -10,7 +11,7 @@ namespace kx {
 namespace fs = std::filesystem;
 
 bool IsGeneratedMapFileName(const fs::path& name) {
-  const std::string extension = name.extension().string();  // with its dot
+  const std::string extension = Utf8FromPath(name.extension());  // with its dot
   return extension.size() >= 3 && std::tolower(static_cast<unsigned char>(extension[1])) == 'k' &&
          std::tolower(static_cast<unsigned char>(extension[2])) == 'm';
 }

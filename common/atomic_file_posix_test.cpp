@@ -23,13 +23,13 @@ std::string ReadFile(const fs::path& path) {
   return bytes.str();
 }
 
-class TempFolder : public ::testing::Test {
+class AtomicFilePosix : public ::testing::Test {
  protected:
   kx::testing::ScratchFolder scratch_;
   const fs::path folder_ = scratch_.path();
 };
 
-TEST_F(TempFolder, SaveReplacesTheFileAndKeepsItsMode) {
+TEST_F(AtomicFilePosix, SaveReplacesTheFileAndKeepsItsMode) {
   const fs::path path = folder_ / "Users.ini";
   { std::ofstream(path, std::ios::binary) << "[main]\r\nUsersCount=0\r\n"; }
   fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -42,7 +42,7 @@ TEST_F(TempFolder, SaveReplacesTheFileAndKeepsItsMode) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
-TEST_F(TempFolder, CrashBetweenTemporaryWriteAndRenameLeavesTheOldFile) {
+TEST_F(AtomicFilePosix, CrashBetweenTemporaryWriteAndRenameLeavesTheOldFile) {
   const fs::path path = folder_ / "Users.ini";
   { std::ofstream(path, std::ios::binary) << "old"; }
   const pid_t child = ::fork();
@@ -57,7 +57,7 @@ TEST_F(TempFolder, CrashBetweenTemporaryWriteAndRenameLeavesTheOldFile) {
   EXPECT_EQ(IniFile::Load(path).Bytes(), "old");
 }
 
-TEST_F(TempFolder, FailedSaveLeavesTheFileByteIdentical) {
+TEST_F(AtomicFilePosix, FailedSaveLeavesTheFileByteIdentical) {
   if (::geteuid() == 0) {
     // root ignores folder permissions; use a folder that does not exist instead
     IniFile ini;

@@ -8,6 +8,7 @@
 
 #include "common/atomic_file.h"
 #include "common/cp1251.h"
+#include "common/utf8_path.h"
 
 namespace kx {
 namespace {
@@ -110,13 +111,13 @@ IniFile IniFile::Load(const std::filesystem::path& path) {
   const auto type = std::filesystem::status(path, ec).type();
   if (type == std::filesystem::file_type::not_found) return IniFile();
   if (type == std::filesystem::file_type::directory) {
-    throw std::system_error(EISDIR, std::generic_category(), "cannot read " + path.string());
+    throw std::system_error(EISDIR, std::generic_category(), "cannot read " + Utf8FromPath(path));
   }
   std::ifstream in(path, std::ios::binary);
   std::string bytes;
   if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (!in.is_open() || in.bad()) {
-    throw std::system_error(errno, std::generic_category(), "cannot read " + path.string());
+    throw std::system_error(errno, std::generic_category(), "cannot read " + Utf8FromPath(path));
   }
   return FromBytes(std::move(bytes));
 }

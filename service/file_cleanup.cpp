@@ -3,6 +3,7 @@
 #include <cctype>
 #include <system_error>
 
+#include "common/utf8_path.h"
 #include "service/file_attributes.h"
 
 namespace kx {
@@ -13,7 +14,7 @@ bool IsGeneratedMapFileName(const fs::path& name) {
   // The extension is what follows the last dot, also when the dot opens the name (".kml"), as
   // the wildcard "*.km*" of the Windows file functions has it; std::filesystem would call such
   // a name extensionless.
-  const std::string text = name.string();
+  const std::string text = Utf8FromPath(name);
   const size_t dot = text.rfind('.');
   if (dot == std::string::npos || text.size() - dot < 3) return false;
   return std::tolower(static_cast<unsigned char>(text[dot + 1])) == 'k' &&

@@ -6,6 +6,7 @@
 
 #include "common/cp1251.h"
 #include "common/main_thread_gate.h"
+#include "common/utf8_path.h"
 #include "dispatcher/link_settings.h"
 #include "service/file_cleanup.h"
 #include "service/settings.h"
@@ -26,7 +27,7 @@ bool TKXWEBService::ServiceStart() {
     state_ = std::make_unique<ServiceState>();
     trace_ += "1";
     state_->folder = options_.folder;
-    trace_ += "2" + state_->folder.string() + "2";
+    trace_ += "2" + Utf8FromPath(state_->folder) + "2";
     LoadConfiguration();
     trace_ += "3";
     LoadVehicles(*state_);

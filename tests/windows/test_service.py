@@ -93,11 +93,13 @@ class InstalledService:
     """The service folder in the prefix, the executable registered from it, and the test
     control program that talks to the service manager."""
 
-    def __init__(self, wine, settings, folder=FOLDER, install=True):
+    def __init__(self, wine, settings, folder=FOLDER, install=True, dispatcher=True):
         self.wine = wine
         self.port = kxtest.free_port()
         self.windows_folder = folder
         self.folder = wine.unix_path(folder)
+        # Settings.ini is windows-1251: a folder it cannot name is not given as KXServerPath.
+        self.dispatcher = dispatcher
         for sub in ("kml", "js", "css", "img", r"dispatcher\LastPosition", r"automation\tracks"):
             os.makedirs(os.path.join(self.folder, *sub.split("\\")))
         shutil.copy(build_file("service", "KXWebServer.exe"), self.folder)
@@ -112,9 +114,10 @@ class InstalledService:
             self.wine.run(self.executable, "/INSTALL", "/SILENT")
 
     def write_settings(self, settings):
-        text = "[main]\r\nport=%d\r\nKXServerPath=%s\\dispatcher\\\r\n%s" % (
-            self.port, self.windows_folder, settings)
-        self.write("Settings.ini", text.encode("cp1251"))
+        text = "[main]\r\nport=%d\r\n" % self.port
+        if self.dispatcher:
+            text += "KXServerPath=%s\\dispatcher\\\r\n" % self.windows_folder
+        self.write("Settings.ini", (text + settings).encode("cp1251"))
 
     def file(self, name):
         return os.path.join(self.folder, *name.split("\\"))
@@ -328,7 +331,8 @@ class ConsoleRun(unittest.TestCase):
         server = None
         try:
             # Ω has no form in the ANSI code pages: only the UTF-16 command line carries it.
-            service = InstalledService(wine, "UseKX=0\r\n", r"C:\Веб Ω", install=False)
+            service = InstalledService(wine, "UseKX=0\r\n", r"C:\Веб Ω", install=False,
+                                       dispatcher=False)
             server = subprocess.Popen(
                 ["wine", service.executable, "--folder", service.windows_folder], env=wine.env,
                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "common/executable_folder.h"
 #include "common/utf8_path.h"
 #include "common/wide_text.h"
 #include "service/foreground_run.h"
@@ -68,19 +69,6 @@ ServiceHandle OpenOwnServiceOrThrow(DWORD serviceAccess, ServiceHandle& manager)
   ServiceHandle service = OpenOwnService(SC_MANAGER_ALL_ACCESS, serviceAccess, manager);
   if (!service) ThrowLastError(std::string("cannot open the service ") + kServiceName);
   return service;
-}
-
-std::wstring RunningExecutable() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) ThrowLastError("cannot find the executable's path");
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
 }
 
 // ServiceAfterInstall: the description can only be set on a registered service.
@@ -232,7 +220,7 @@ fs::path GetServiceFolder() {
 }
 
 std::string InstallService() {
-  const std::wstring command = L"\"" + RunningExecutable() + L"\"";
+  const std::wstring command = L"\"" + ExecutablePath().wstring() + L"\"";
   {
     const ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) ThrowLastError("cannot open the service control manager");

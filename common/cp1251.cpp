@@ -1,5 +1,6 @@
 #include "common/cp1251.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <unordered_map>
@@ -23,19 +24,6 @@ constexpr std::array<char16_t, 128> kHighHalf = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 const std::unordered_map<char32_t, unsigned char>& ReverseTable() {
   static const auto table = [] {
     std::unordered_map<char32_t, unsigned char> map;
@@ -47,7 +35,26 @@ const std::unordered_map<char32_t, unsigned char>& ReverseTable() {
   return table;
 }
 
-// Decodes one UTF-8 sequence at text[pos]; returns its length, 0 when malformed.
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
 size_t DecodeUtf8(std::string_view text, size_t pos, char32_t& cp) {
   const auto lead = static_cast<unsigned char>(text[pos]);
   size_t length = 0;
@@ -74,7 +81,13 @@ size_t DecodeUtf8(std::string_view text, size_t pos, char32_t& cp) {
   return length;
 }
 
-}  // namespace
+std::optional<unsigned char> Cp1251ByteOf(char32_t cp) {
+  if (cp < 0x80) return static_cast<unsigned char>(cp);
+  const auto& reverse = ReverseTable();
+  const auto it = reverse.find(cp);
+  if (it == reverse.end()) return std::nullopt;
+  return it->second;
+}
 
 std::string Utf8FromCp1251(std::string_view bytes) {
   std::string out;
@@ -93,7 +106,6 @@ std::string Utf8FromCp1251(std::string_view bytes) {
 std::string Cp1251FromUtf8(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  const auto& reverse = ReverseTable();
   for (size_t pos = 0; pos < utf8.size();) {
     char32_t cp = 0;
     const size_t length = DecodeUtf8(utf8, pos, cp);
@@ -103,12 +115,7 @@ std::string Cp1251FromUtf8(std::string_view utf8) {
       continue;
     }
     pos += length;
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    const auto it = reverse.find(cp);
-    out += it == reverse.end() ? '?' : static_cast<char>(it->second);
+    out += static_cast<char>(Cp1251ByteOf(cp).value_or('?'));
   }
   return out;
 }
@@ -161,6 +168,39 @@ bool Cp1251EqualsIgnoreCase(std::string_view a, std::string_view b) {
     }
   }
   return true;
+}
+
+std::string Utf8ToUpper(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const auto& reverse = ReverseTable();
+  for (size_t pos = 0; pos < utf8.size();) {
+    char32_t cp = 0;
+    const size_t length = std::max<size_t>(DecodeUtf8(utf8, pos, cp), 1);
+    const std::string_view character = utf8.substr(pos, length);
+    pos += length;
+    if (length == 1) {  // ASCII, or a malformed byte that stays
+      const auto c = static_cast<unsigned char>(character[0]);
+      out += static_cast<char>(c < 0x80 ? Cp1251ToUpper(c) : c);
+      continue;
+    }
+    const auto byte = reverse.find(cp);
+    if (byte == reverse.end()) {
+      out += character;
+      continue;
+    }
+    AppendUtf8(out, kHighHalf[Cp1251ToUpper(byte->second) - 0x80]);
+  }
+  return out;
+}
+
+std::string_view Utf8Prefix(std::string_view utf8, size_t count) {
+  size_t pos = 0;
+  for (; pos < utf8.size() && count > 0; --count) {
+    char32_t cp = 0;
+    pos += std::max<size_t>(DecodeUtf8(utf8, pos, cp), 1);
+  }
+  return utf8.substr(0, pos);
 }
 
 }  // namespace kx

@@ -32,5 +32,13 @@ TEST(Cp1251, CaseInsensitiveComparison) {
   EXPECT_FALSE(Cp1251EqualsIgnoreCase("[", "{"));
 }
 
+TEST(Cp1251, Utf8UpperCaseTouchesOnlyTheLettersOfTheCodePage) {
+  EXPECT_EQ(Utf8ToUpper("userЁжикїґ"), "USERЁЖИКЇҐ");
+  EXPECT_EQ(Utf8ToUpper("äß日本😀"), "äß日本😀");      // no windows-1251 form: unchanged
+  EXPECT_EQ(Utf8ToUpper("a\xE0\xFF"), "A\xE0\xFF");  // malformed bytes stay
+  EXPECT_EQ(Utf8Prefix("Пётр", 2), "Пё");
+  EXPECT_EQ(Utf8Prefix("ab", 5), "ab");
+}
+
 }  // namespace
 }  // namespace kx

@@ -8,6 +8,7 @@
 
 #include "common/atomic_file.h"
 #include "common/cp1251.h"
+#include "common/utf8_path.h"
 
 namespace kx {
 namespace {
@@ -46,11 +47,7 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
   return Trim(line.substr(0, equals));
 }
 
-std::string UpperCase(std::string_view text1251) {
-  std::string upper(text1251);
-  for (char& c : upper) c = static_cast<char>(Cp1251ToUpper(static_cast<unsigned char>(c)));
-  return upper;
-}
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -94,7 +91,8 @@ std::optional<int> ParseIniInteger(std::string_view text) {
 
 IniFile IniFile::FromBytes(std::string bytes) {
   IniFile file;
-  size_t start = 0;
+  file.utf8_ = bytes.starts_with(kUtf8Mark);
+  size_t start = file.utf8_ ? kUtf8Mark.size() : 0;
   while (start < bytes.size()) {
     const size_t stop = bytes.find_first_of("\r\n", start);
     if (stop == std::string::npos) {
@@ -113,15 +111,30 @@ IniFile IniFile::Load(const std::filesystem::path& path) {
   const auto type = std::filesystem::status(path, ec).type();
   if (type == std::filesystem::file_type::not_found) return IniFile();
   if (type == std::filesystem::file_type::directory) {
-    throw std::system_error(EISDIR, std::generic_category(), "cannot read " + path.string());
+    throw std::system_error(EISDIR, std::generic_category(), "cannot read " + Utf8FromPath(path));
   }
   std::ifstream in(path, std::ios::binary);
   std::string bytes;
   if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (!in.is_open() || in.bad()) {
-    throw std::system_error(errno, std::generic_category(), "cannot read " + path.string());
+    throw std::system_error(errno, std::generic_category(), "cannot read " + Utf8FromPath(path));
   }
   return FromBytes(std::move(bytes));
+}
+
+std::string IniFile::FileText(std::string_view utf8) const {
+  return utf8_ ? std::string(utf8) : Cp1251FromUtf8(utf8);
+}
+
+std::string IniFile::ProgramText(std::string_view fileText) const {
+  return utf8_ ? std::string(fileText) : Utf8FromCp1251(fileText);
+}
+
+std::string IniFile::UpperCase(std::string_view fileText) const {
+  if (utf8_) return Utf8ToUpper(fileText);
+  std::string upper(fileText);
+  for (char& c : upper) c = static_cast<char>(Cp1251ToUpper(static_cast<unsigned char>(c)));
+  return upper;
 }
 
 void IniFile::BuildIndex() const {
@@ -140,36 +153,36 @@ void IniFile::BuildIndex() const {
   if (current != nullptr) current->end = lines_.size();
 }
 
-IniFile::SectionSpan* IniFile::FindSection(std::string_view section1251) const {
+IniFile::SectionSpan* IniFile::FindSection(std::string_view sectionText) const {
   if (!sectionIndex_) BuildIndex();
-  const auto found = sectionIndex_->find(UpperCase(section1251));
+  const auto found = sectionIndex_->find(UpperCase(sectionText));
   return found == sectionIndex_->end() ? nullptr : &found->second;
 }
 
-std::optional<size_t> IniFile::FindKey(const SectionSpan& span, std::string_view key1251) const {
-  const auto found = span.keys.find(UpperCase(key1251));
+std::optional<size_t> IniFile::FindKey(const SectionSpan& span, std::string_view keyText) const {
+  const auto found = span.keys.find(UpperCase(keyText));
   if (found == span.keys.end()) return std::nullopt;
   return found->second;
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view fallback) const {
-  const auto span = FindSection(Cp1251FromUtf8(section));
+  const auto span = FindSection(FileText(section));
   if (!span) return std::string(fallback);
-  const auto line = FindKey(*span, Cp1251FromUtf8(key));
+  const auto line = FindKey(*span, FileText(key));
   if (!line) return std::string(fallback);
   const std::string_view text = lines_[*line].text;
-  std::string_view value = Unquote(Trim(text.substr(text.find('=') + 1)));
-  return Utf8FromCp1251(value.substr(0, kIniMaxValueLength));
+  const std::string value = ProgramText(Unquote(Trim(text.substr(text.find('=') + 1))));
+  return std::string(Utf8Prefix(value, kIniMaxValueLength));
 }
 
 int IniFile::ReadInteger(std::string_view section, std::string_view key, int fallback) const {
   if (!KeyExists(section, key)) return fallback;
-  return ParseIniInteger(Cp1251FromUtf8(ReadString(section, key, ""))).value_or(fallback);
+  return ParseIniInteger(ReadString(section, key, "")).value_or(fallback);
 }
 
 bool IniFile::SectionExists(std::string_view section) const {
-  return FindSection(Cp1251FromUtf8(section)) != nullptr;
+  return FindSection(FileText(section)) != nullptr;
 }
 
 bool IniFile::SectionHasKeys(std::string_view section) const {
@@ -178,8 +191,8 @@ bool IniFile::SectionHasKeys(std::string_view section) const {
 }
 
 bool IniFile::KeyExists(std::string_view section, std::string_view key) const {
-  const auto span = FindSection(Cp1251FromUtf8(section));
-  return span && FindKey(*span, Cp1251FromUtf8(key)).has_value();
+  const auto span = FindSection(FileText(section));
+  return span && FindKey(*span, FileText(key)).has_value();
 }
 
 std::string_view IniFile::NewLineEnd() const {
@@ -190,31 +203,31 @@ std::string_view IniFile::NewLineEnd() const {
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  const std::string section1251 = Cp1251FromUtf8(section);
-  const std::string key1251 = Cp1251FromUtf8(key);
-  std::string value1251 = Cp1251FromUtf8(value);
+  const std::string sectionText = FileText(section);
+  const std::string keyText = FileText(key);
+  std::string valueText = FileText(value);
   // A value is one line: a line break inside it would start new keys or sections.
   std::replace_if(
-      value1251.begin(), value1251.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+      valueText.begin(), valueText.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   const std::string end(NewLineEnd());
-  const auto span = FindSection(section1251);
+  const auto span = FindSection(sectionText);
   if (!span) {
     if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = end;
     LinesMoved();
-    lines_.push_back({"[" + section1251 + "]", end});
-    lines_.push_back({key1251 + "=" + value1251, end});
+    lines_.push_back({"[" + sectionText + "]", end});
+    lines_.push_back({keyText + "=" + valueText, end});
     return;
   }
-  if (const auto line = FindKey(*span, key1251)) {
+  if (const auto line = FindKey(*span, keyText)) {
     std::string& text = lines_[*line].text;
-    text = text.substr(0, text.find('=') + 1) + value1251;
+    text = text.substr(0, text.find('=') + 1) + valueText;
     return;
   }
   const size_t header = span->header;
   size_t insertAt = span->end;
   while (insertAt > header + 1 && Trim(lines_[insertAt - 1].text).empty()) --insertAt;
   if (lines_[insertAt - 1].end.empty()) lines_[insertAt - 1].end = end;
-  InsertKeyLine(*span, insertAt, {key1251 + "=" + value1251, end}, key1251);
+  InsertKeyLine(*span, insertAt, {keyText + "=" + valueText, end}, keyText);
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -222,13 +235,13 @@ void IniFile::WriteInteger(std::string_view section, std::string_view key, int v
 }
 
 void IniFile::EraseKey(std::string_view section, std::string_view key) {
-  const auto span = FindSection(Cp1251FromUtf8(section));
+  const auto span = FindSection(FileText(section));
   if (!span) return;
-  if (const auto line = FindKey(*span, Cp1251FromUtf8(key))) EraseKeyLine(*span, *line);
+  if (const auto line = FindKey(*span, FileText(key))) EraseKeyLine(*span, *line);
 }
 
 void IniFile::EraseSection(std::string_view section) {
-  const auto span = FindSection(Cp1251FromUtf8(section));
+  const auto span = FindSection(FileText(section));
   if (!span) return;
   const auto first = lines_.begin() + static_cast<ptrdiff_t>(span->header);
   const auto last = lines_.begin() + static_cast<ptrdiff_t>(span->end);
@@ -250,10 +263,10 @@ void IniFile::ShiftIndex(const SectionSpan& changed, size_t from, int delta) {
   }
 }
 
-void IniFile::InsertKeyLine(SectionSpan& span, size_t at, Line line, std::string_view key1251) {
+void IniFile::InsertKeyLine(SectionSpan& span, size_t at, Line line, std::string_view keyText) {
   lines_.insert(lines_.begin() + static_cast<ptrdiff_t>(at), std::move(line));
   ShiftIndex(span, at, +1);
-  span.keys.try_emplace(UpperCase(key1251), at);
+  span.keys.try_emplace(UpperCase(keyText), at);
 }
 
 void IniFile::EraseKeyLine(SectionSpan& span, size_t at) {
@@ -272,7 +285,7 @@ void IniFile::EraseKeyLine(SectionSpan& span, size_t at) {
 }
 
 std::string IniFile::Bytes() const {
-  std::string bytes;
+  std::string bytes(utf8_ ? kUtf8Mark : "");
   for (const Line& line : lines_) {
     bytes += line.text;
     bytes += line.end;

@@ -4,7 +4,9 @@
 // Semantics: section and key names match without regard to letter case and the first match wins;
 // values are trimmed and lose one pair of surrounding quotes; text values are cut to 2047
 // characters; integers are decimal, or hexadecimal after "0x" or "$", and anything else reads as
-// the default. The file holds windows-1251 bytes; this interface speaks UTF-8.
+// the default. The file holds windows-1251 bytes, or UTF-8 when it starts with a UTF-8 byte-order
+// mark (as editors save it on request), and keeps its form when written; this interface speaks
+// UTF-8 either way.
 //
 // Changes are made to the bytes in memory and keep every byte of the file that they do not touch;
 // Save() then replaces the file atomically, so a reader (or a crash) sees the old file or the new
@@ -33,7 +35,7 @@ class IniFile {
  public:
   IniFile() = default;
 
-  // Parses file bytes (windows-1251).
+  // Parses file bytes (windows-1251, or UTF-8 after a byte-order mark).
   [[nodiscard]] static IniFile FromBytes(std::string bytes);
   // Reads the file; a missing file gives an empty one. Other read errors throw.
   [[nodiscard]] static IniFile Load(const std::filesystem::path& path);
@@ -74,20 +76,27 @@ class IniFile {
     std::unordered_map<std::string, size_t> keys;
   };
 
+  // Text of the interface (UTF-8) in the file's form, and back; and the form that names are
+  // compared in.
+  [[nodiscard]] std::string FileText(std::string_view utf8) const;
+  [[nodiscard]] std::string ProgramText(std::string_view fileText) const;
+  [[nodiscard]] std::string UpperCase(std::string_view fileText) const;
+
   // The first section of that name, or nullptr. The span lives in the index, a cache that
   // changes keep in step, hence mutable.
-  [[nodiscard]] SectionSpan* FindSection(std::string_view section1251) const;
+  [[nodiscard]] SectionSpan* FindSection(std::string_view sectionText) const;
   [[nodiscard]] std::optional<size_t> FindKey(const SectionSpan& span,
-                                              std::string_view key1251) const;
+                                              std::string_view keyText) const;
   void BuildIndex() const;
   [[nodiscard]] std::string_view NewLineEnd() const;
   // Keep the index in step with a key line inserted into, or erased from, a section; other
   // changes that move lines drop the index, to be rebuilt on the next lookup.
-  void InsertKeyLine(SectionSpan& span, size_t at, Line line, std::string_view key1251);
+  void InsertKeyLine(SectionSpan& span, size_t at, Line line, std::string_view keyText);
   void EraseKeyLine(SectionSpan& span, size_t at);
   void ShiftIndex(const SectionSpan& changed, size_t from, int delta);
   void LinesMoved() { sectionIndex_.reset(); }
 
+  bool utf8_ = false;  // the file is UTF-8 after a byte-order mark, else windows-1251
   std::vector<Line> lines_;
   // The first section of each name, by upper-cased name, so that lookups in files of thousands
   // of sections stay cheap. A cache of lines_, so also filled by const lookups.

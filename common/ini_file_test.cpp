@@ -1,13 +1,10 @@
 #include "common/ini_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "common/atomic_file.h"
 #include "common/testing/scratch_folder.h"
 
 namespace kx {
@@ -173,17 +170,42 @@ TEST(IniWrite, UnchangedFileRoundTripsByteForByte) {
   EXPECT_EQ(IniFile::FromBytes(odd).Bytes(), odd);
 }
 
-TEST_F(TempFolder, SaveReplacesTheFileAndKeepsItsMode) {
-  const fs::path path = folder_ / "Users.ini";
-  { std::ofstream(path, std::ios::binary) << "[main]\r\nUsersCount=0\r\n"; }
-  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+TEST(IniUtf8, FileWithAByteOrderMarkIsReadAsUtf8) {
+  const IniFile ini = IniFile::FromBytes(
+      "\xEF\xBB\xBF[Пользователь]\r\nИмя = \"Пётр\"\r\nЗнак=日本\r\nЧисло=0x10\r\n");
+  EXPECT_TRUE(ini.SectionExists("пользователь"));
+  EXPECT_EQ(ini.ReadString("ПОЛЬЗОВАТЕЛЬ", "имя", ""), "Пётр");
+  EXPECT_EQ(ini.ReadString("Пользователь", "Знак", ""), "日本");
+  EXPECT_EQ(ini.ReadInteger("Пользователь", "число", 0), 16);
+  // The cut counts characters, not bytes.
+  const IniFile longValue =
+      IniFile::FromBytes("\xEF\xBB\xBF[s]\nk=" + std::string(3000, 'x') + "\xD0\xAF");
+  EXPECT_EQ(longValue.ReadString("s", "k", "").size(), kIniMaxValueLength);
+}
+
+TEST(IniUtf8, WritesKeepTheMarkUtf8AndCharactersWindows1251Lacks) {
+  IniFile ini = IniFile::FromBytes("\xEF\xBB\xBF[main]\r\nЗнак=日本\r\nUsersCount=1\r\n");
+  ini.WriteInteger("MAIN", "userscount", 2);
+  ini.WriteString("Главная", "Имя", "Ёлка ✓");
+  EXPECT_EQ(ini.Bytes(),
+            "\xEF\xBB\xBF[main]\r\nЗнак=日本\r\nUsersCount=2\r\n[Главная]\r\nИмя=Ёлка ✓\r\n");
+  EXPECT_EQ(IniFile::FromBytes(ini.Bytes()).Bytes(), ini.Bytes());
+}
+
+TEST(IniUtf8, WithoutTheMarkTheFileStaysWindows1251) {
+  IniFile ini = IniFile::FromBytes("[s]\r\nk=\xCF\xB8\xF2\xF0\r\n");  // Пётр
+  EXPECT_EQ(ini.ReadString("s", "k", ""), "Пётр");
+  ini.WriteString("s", "n", "Ёлка");
+  EXPECT_EQ(ini.Bytes(), "[s]\r\nk=\xCF\xB8\xF2\xF0\r\nn=\xA8\xEB\xEA\xE0\r\n");
+}
+
+TEST_F(TempFolder, SavedUtf8FileStartsWithItsMark) {
+  const fs::path path = folder_ / "Settings.ini";
+  { std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF[main]\r\nPort=80\r\n"; }
   IniFile ini = IniFile::Load(path);
-  ini.WriteInteger("main", "UsersCount", 1);
+  ini.WriteString("main", "Название", "Сервер");
   ini.Save(path);
-  EXPECT_EQ(ReadFile(path), "[main]\r\nUsersCount=1\r\n");
-  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+  EXPECT_EQ(ReadFile(path), "\xEF\xBB\xBF[main]\r\nPort=80\r\nНазвание=Сервер\r\n");
 }
 
 TEST_F(TempFolder, MissingFileLoadsEmptyAndAnUnreadableOneThrows) {
@@ -192,38 +214,6 @@ TEST_F(TempFolder, MissingFileLoadsEmptyAndAnUnreadableOneThrows) {
   EXPECT_EQ(IniFile::Load(folder_ / "empty.ini").Bytes(), "");
   fs::create_directory(folder_ / "folder.ini");
   EXPECT_THROW((void)IniFile::Load(folder_ / "folder.ini"), std::system_error);
-}
-
-TEST_F(TempFolder, CrashBetweenTemporaryWriteAndRenameLeavesTheOldFile) {
-  const fs::path path = folder_ / "Users.ini";
-  { std::ofstream(path, std::ios::binary) << "old"; }
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    (void)WriteTemporaryBeside(path, "new content");
-    ::_exit(0);  // dies before the rename
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_EQ(ReadFile(path), "old");
-  EXPECT_EQ(IniFile::Load(path).Bytes(), "old");
-}
-
-TEST_F(TempFolder, FailedSaveLeavesTheFileByteIdentical) {
-  if (::geteuid() == 0) {
-    // root ignores folder permissions; use a folder that does not exist instead
-    IniFile ini;
-    ini.WriteString("a", "b", "c");
-    EXPECT_THROW(ini.Save(folder_ / "missing" / "x.ini"), std::system_error);
-    return;
-  }
-  const fs::path path = folder_ / "Users.ini";
-  { std::ofstream(path, std::ios::binary) << "keep"; }
-  fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
-  IniFile ini = IniFile::Load(path);
-  ini.WriteString("a", "b", "c");
-  EXPECT_THROW(ini.Save(path), std::system_error);
-  EXPECT_EQ(ReadFile(path), "keep");
 }
 
 }  // namespace

@@ -10,6 +10,14 @@ constexpr std::string_view kCheckModule = "Velorin_OCX";
 
 }  // namespace
 
+std::string UnreachableText(const CallResult& result) {
+  if (!result.text.empty()) return result.text;
+  char code[32];
+  std::snprintf(code, sizeof code, "Error 0x%08lX",
+                static_cast<unsigned long>(static_cast<uint32_t>(result.code)));
+  return code;
+}
+
 std::string CallFailureText(std::string_view operation, const CallResult& result, int line) {
   const std::string place = " @ " + std::string(kCheckModule) + "/" + std::to_string(line);
   if (!result.text.empty()) {

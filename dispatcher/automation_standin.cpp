@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "common/atomic_file.h"
+#include "common/utf8_path.h"
 #include "dispatcher/kml_export.h"
 
 namespace kx {
@@ -37,7 +38,7 @@ constexpr std::string_view kTracksFolder = "tracks";
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (!fs::exists(path)) return {};
-    throw std::runtime_error("cannot read " + path.string());
+    throw std::runtime_error("cannot read " + Utf8FromPath(path));
   }
   std::ostringstream bytes;
   bytes << in.rdbuf();
@@ -67,7 +68,7 @@ constexpr std::string_view kTracksFolder = "tracks";
 template <typename MakeDocument>
 [[nodiscard]] CallResult WriteDocument(std::string_view path, MakeDocument make) {
   try {
-    ReplaceFileAtomically(fs::path(path), make());
+    ReplaceFileAtomically(PathFromUtf8(path), make());
     return Ok();
   } catch (const std::exception& error) {
     return {kStatusUnspecifiedFailure, error.what()};
@@ -81,11 +82,12 @@ AutomationStandIn::AutomationStandIn(std::filesystem::path data_folder)
 
 CallResult AutomationStandIn::Connect() {
   if (folder_.empty() || !fs::is_directory(folder_)) {
-    return Unreachable("the automation data folder \"" + folder_.string() + "\" does not exist");
+    return Unreachable("the automation data folder \"" + Utf8FromPath(folder_) +
+                       "\" does not exist");
   }
   const fs::path fleet_file = folder_ / kFleetFile;
   if (!fs::is_regular_file(fleet_file)) {
-    return Unreachable("\"" + fleet_file.string() + "\" does not exist");
+    return Unreachable("\"" + Utf8FromPath(fleet_file) + "\" does not exist");
   }
   try {
     fleet_ = ReadFleet(IniFile::Load(fleet_file));

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "dispatcher/link_settings.h"
 #include "dispatcher/testing/standin_test_util.h"
 #include "dispatcher/testing/xml_probe_test_util.h"
 #include "dispatcher/velorin_automation.h"
@@ -115,6 +116,41 @@ TEST_F(StandIn, RefusedReadsAndSetsRaiseTheCheckText) {
   EXPECT_THROW((void)link.CarDevice(), AutomationError);
 }
 
+// A process that asks before raising: the question sees the check text; "carry on" leaves the
+// read at zero and the selection as it was, "raise" throws as without a question.
+TEST_F(StandIn, RefusedCallsAskTheProcessesQuestionFirst) {
+  static std::vector<std::string> asked;
+  static bool raise = false;
+  asked.clear();
+  ConfigureLinks({std::string(kDefaultAutomationProgId), [](const std::string& text) {
+                    asked.push_back(text);
+                    return raise;
+                  }});
+  TVelorinAutomation link = Link();
+  EXPECT_EQ(link.GroupName(), "");
+  link.GroupIndex(1);
+  link.GroupIndex(9);
+  EXPECT_EQ(link.GroupName(), "Доставка");
+  raise = true;
+  EXPECT_EQ(link.GroupCarsNum(), 2);  // not refused: no question
+  EXPECT_THROW(link.CarIndex(5), AutomationError);
+  ConfigureLinks({});
+  EXPECT_THROW(link.CarIndex(5), AutomationError);
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_TRUE(asked[0].starts_with("'GroupName': no group is selected @ Velorin_OCX/")) << asked[0];
+  EXPECT_TRUE(asked[1].starts_with("'GroupIndex': group 9 is not in 1..3")) << asked[1];
+  EXPECT_TRUE(asked[2].starts_with("'CarIndex': vehicle 5 is not in 1..2")) << asked[2];
+}
+
+TEST(LinkSettings, ProgIdComesFromTheMainSectionOrTheDefault) {
+  EXPECT_EQ(ReadAutomationProgId(IniFile::FromBytes("")), "Velorin.VelorinAutomation");
+  EXPECT_EQ(ReadAutomationProgId(IniFile::FromBytes("[main]\r\nAutomationProgID=\r\n")),
+            "Velorin.VelorinAutomation");
+  EXPECT_EQ(
+      ReadAutomationProgId(IniFile::FromBytes("[MAIN]\r\nautomationprogid = Fleet.Server.2\r\n")),
+      "Fleet.Server.2");
+}
+
 TEST_F(StandIn, FleetFileRoundTrips) {
   Fleet fleet = ReadFleet(IniFile::Load(folder_ / "fleet.ini"));
   fleet.computeTime = milliseconds(5);
@@ -137,6 +173,9 @@ TEST_F(StandIn, FleetFileRoundTrips) {
 TEST(CallFailureText, WithoutSystemTextShowsTheCode) {
   EXPECT_EQ(CallFailureText("TripsNum", {kStatusUnspecifiedFailure, ""}, 7),
             "(TripsNum) Error: 80004005 (-2147467259) @ Velorin_OCX/7");
+  EXPECT_EQ(UnreachableText({kStatusServerExecutionFailed, ""}), "Error 0x80080005");
+  EXPECT_EQ(UnreachableText({kStatusServerExecutionFailed, "Server execution failed"}),
+            "Server execution failed");
 }
 
 TEST_F(StandIn, UnreachableWithoutFolderOrFleetFile) {

@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "dispatcher/link_settings.h"
+
 namespace kx {
 
 TVelorinAutomation::TVelorinAutomation() : TVelorinAutomation(MakeAutomationBackend()) {}
@@ -16,7 +18,7 @@ void TVelorinAutomation::Connect() {
          "a dispatcher link is used only on the thread that created it");
   if (connected_) return;
   const CallResult result = backend_->Connect();
-  if (result.Failed()) throw AutomationError(result.text);
+  if (result.Failed()) throw AutomationError(UnreachableText(result));
   connected_ = true;
 }
 
@@ -28,7 +30,9 @@ AutomationBackend& TVelorinAutomation::Server() {
 void TVelorinAutomation::Check(std::string_view operation, const CallResult& result,
                                std::source_location where) {
   if (!result.Failed()) return;
-  throw AutomationError(CallFailureText(operation, result, static_cast<int>(where.line())));
+  AutomationError error(CallFailureText(operation, result, static_cast<int>(where.line())));
+  const RefusedCallQuestion ask = CurrentLinkSettings().askRaise;
+  if (ask == nullptr || ask(error.what())) throw error;
 }
 
 template <typename Value, typename Read>

@@ -6,8 +6,10 @@
 //
 // Failures: a link that cannot reach the server throws AutomationError with the system's text
 // from its first operation. Reads and sets that the server refuses throw AutomationError with the
-// check text (automation_error.h). The other operations return whether the server reported
-// success; callers may ignore that and look at the files the operation leaves instead.
+// check text (automation_error.h), unless the process asks the user first (link_settings.h) and
+// the user chooses to carry on; a read then gives its type's zero value. The other operations
+// return whether the server reported success; callers may ignore that and look at the files the
+// operation leaves instead.
 #pragma once
 
 #include <cstdint>
@@ -64,7 +66,7 @@ class TVelorinAutomation {
  private:
   // The connected backend, after the thread check.
   [[nodiscard]] AutomationBackend& Server();
-  // Raises the check text of a refused read or set.
+  // Raises the check text of a refused read or set, or asks whether to.
   static void Check(std::string_view operation, const CallResult& result,
                     std::source_location where = std::source_location::current());
   template <typename Value, typename Read>

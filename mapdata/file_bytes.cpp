@@ -5,13 +5,15 @@
 #include <sstream>
 #include <system_error>
 
+#include "common/utf8_path.h"
+
 namespace kx {
 namespace {
 
 [[noreturn]] void Fail(std::string_view what, const std::filesystem::path& path) {
   const int error = errno != 0 ? errno : EIO;
   throw std::system_error(error, std::generic_category(),
-                          std::string(what) + " \"" + path.string() + "\"");
+                          std::string(what) + " \"" + Utf8FromPath(path) + "\"");
 }
 
 }  // namespace

@@ -6,6 +6,10 @@
 // is dropped while parsing, so "the first child" of an indented file is its first element.
 // Elements are found by their local name (the part after any prefix), letter case significant;
 // an element added to another takes that element's namespace and prefix.
+//
+// The DOM underneath is the platform's (libxml2 on Linux, MSXML 6 on Windows); each implementation
+// writes the same bytes for the same document. On Windows a document type declaration is refused
+// outright, and a document keeps COM initialised on the thread that parsed it, where it is used.
 #pragma once
 
 #include <memory>
@@ -14,11 +18,14 @@
 #include <string>
 #include <string_view>
 
-// libxml2's types, kept out of the callers' view.
-struct _xmlDoc;
-struct _xmlNode;
-
 namespace kx {
+namespace detail {
+
+// The platform DOM's node and document, defined only by the platform's implementation.
+struct KmlNode;
+struct KmlTree;
+
+}  // namespace detail
 
 // A document that is not well-formed, or one whose structure is not what the caller asked for.
 class KmlError : public std::runtime_error {
@@ -29,7 +36,9 @@ class KmlError : public std::runtime_error {
 // An element of a KmlDocument; valid while the document lives and the element is in it.
 class KmlElement {
  public:
-  explicit KmlElement(_xmlNode* node) : node_(node) {}
+  KmlElement(const KmlElement& other);
+  KmlElement& operator=(const KmlElement& other);
+  ~KmlElement();
 
   [[nodiscard]] std::string LocalName() const;
   // The first child node, which must be an element; throws KmlError otherwise.
@@ -48,7 +57,11 @@ class KmlElement {
   void RemoveChildren();
 
  private:
-  _xmlNode* node_;
+  friend class KmlDocument;
+  // Takes over the platform's handle of the node.
+  explicit KmlElement(detail::KmlNode* node) : node_(node) {}
+
+  detail::KmlNode* node_;
 };
 
 class KmlDocument {
@@ -57,17 +70,18 @@ class KmlDocument {
   // KmlError with the parser's message when the bytes are not a well-formed document.
   [[nodiscard]] static KmlDocument Parse(std::string_view bytes);
 
+  KmlDocument(KmlDocument&& other) noexcept;
+  KmlDocument& operator=(KmlDocument&& other) noexcept;
+  ~KmlDocument();
+
   [[nodiscard]] KmlElement Root() const;
   // The document as file bytes, in the encoding that its XML declaration names.
   [[nodiscard]] std::string Serialize() const;
 
  private:
-  struct FreeDoc {
-    void operator()(_xmlDoc* doc) const;
-  };
-  explicit KmlDocument(_xmlDoc* doc) : doc_(doc) {}
+  explicit KmlDocument(std::unique_ptr<detail::KmlTree> tree);
 
-  std::unique_ptr<_xmlDoc, FreeDoc> doc_;
+  std::unique_ptr<detail::KmlTree> tree_;
 };
 
 }  // namespace kx

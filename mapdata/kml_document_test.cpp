@@ -92,6 +92,36 @@ TEST(KmlDocument, SavesInTheDeclaredEncoding) {
                                  Cp1251FromUtf8("Автобус №5") + "</name></kml>\n");
 }
 
+// Every platform's DOM writes these bytes (libxml2's form): escapes, character references for
+// what the encoding lacks, top-level nodes on lines of their own, namespace declarations first.
+TEST(KmlDocument, SavedFormIsTheSameOnEveryPlatform) {
+  const struct {
+    std::string source;
+    std::string saved;
+  } cases[] = {
+      {"<a b=\"Пр &quot;q&quot; &lt;&#10;&#9;\">x &amp; &lt; &gt; \" ' Пр<!--Пр-->"
+       "<?p Пр?><?q?><![CDATA[<Пр>]]><е/></a>",
+       "<?xml version=\"1.0\"?>\n<a b=\"&#x41F;&#x440; &quot;q&quot; &lt;&#10;&#9;\">x &amp; "
+       "&lt; &gt; \" ' &#x41F;&#x440;<!--Пр--><?p Пр?><?q?><![CDATA[<Пр>]]><е/></a>\n"},
+      {"<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<a b=\"&#x4E2D;\xC0\">\xC0 &#x4E2D; "
+       "&#x1F600;</a>",
+       "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<a b=\"&#20013;\xC0\">\xC0 &#20013; "
+       "&#128512;</a>\n"},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<!--c-->\n<a>Пр</a>\n"
+       "<!--d-->",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<!--c-->\n<a>Пр</a>\n"
+       "<!--d-->\n"},
+      {"<kml xmlns=\"d\" xmlns:k=\"u\" id=\"1\"><k:a><b/></k:a><k:c k:d=\"2\"/></kml>",
+       "<?xml version=\"1.0\"?>\n<kml xmlns=\"d\" xmlns:k=\"u\" id=\"1\"><k:a><b/></k:a>"
+       "<k:c k:d=\"2\"/></kml>\n"},
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xE9 &#x41F;</a>",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<a>\xE9 &#1055;</a>\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(KmlDocument::Parse(c.source).Serialize(), c.saved) << c.source;
+  }
+}
+
 TEST(KmlDocument, RemoveChildrenKeepsTheElement) {
   KmlDocument doc = KmlDocument::Parse("<kml a=\"1\"><x/>text<y/></kml>");
   doc.Root().RemoveChildren();

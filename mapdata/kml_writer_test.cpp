@@ -179,5 +179,104 @@ TEST_F(KmlWriterTest, BrokenGroupMemberLeavesNoScratchFile) {
   EXPECT_FALSE(fs::exists(root_ / "kml" / "_G.kml"));
 }
 
+// Real-looking dispatcher files written back: the bytes are libxml2's (made by the Linux build)
+// and every platform's DOM must give the same ones.
+class KmlWriterBytesTest : public KmlWriterTest {
+ protected:
+  void SetUp() override {
+    KmlWriterTest::SetUp();
+    vehicles_.Append("88", {88, "Автобус ★ №5 (88)", "Север", "north.grp"});
+    WriteLastPosition(
+        "0001234.kml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<kml xmlns=\"http://earth.google.com/kml/2.2\" "
+        "xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\n"
+        "  <Placemark id=\"p&amp;1\">\n"
+        "    <name>Газель</name>\n"
+        "    <description>2010-03-05 23:30:00 скорость 40 км/ч</description>\n"
+        "    <Style><IconStyle><Icon><href>http://h/i.png?a=1&amp;b=&lt;2&gt;</href></Icon>"
+        "</IconStyle></Style>\n"
+        "    <gx:balloonVisibility>1</gx:balloonVisibility>\n"
+        "    <Point><coordinates>37.6,55.7,0</coordinates></Point>\n"
+        "  </Placemark>\n"
+        "</kml>\n");
+    WriteLastPosition(
+        "0000077.kml",
+        Cp1251FromUtf8("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
+                       "<kml:kml xmlns:kml=\"http://www.opengis.net/kml/2.2\"><kml:Placemark>"
+                       "<kml:description>2010-03-05 21:00:00 Москва</kml:description>"
+                       "<kml:Point><kml:coordinates>3,4,0</kml:coordinates></kml:Point>"
+                       "</kml:Placemark></kml:kml>"));
+    WriteLastPosition("000088.kml",
+                      "<!-- от диспетчера -->\n<kml><Placemark><name>x</name>"
+                      "<description>2010-03-05 00:00:00</description><Point>"
+                      "<coordinates>1,2,0</coordinates></Point></Placemark></kml>\n");
+  }
+
+  [[nodiscard]] std::string Prepared(int32_t device, int32_t gmt) const {
+    PrepareLastPositionKml(Context(), *LastPositionFile(dispatcherPath_, device), device, gmt,
+                           "N.kml");
+    return KmlFile("N.kml");
+  }
+};
+
+const std::string kBus88 =
+    "&#x410;&#x432;&#x442;&#x43E;&#x431;&#x443;&#x441; &#x2605; &#x2116;5 (88)";
+
+TEST_F(KmlWriterBytesTest, PreparedFiles) {
+  EXPECT_EQ(Prepared(1234, 3),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<kml xmlns=\"http://earth.google.com/kml/2.2\" "
+            "xmlns:gx=\"http://www.google.com/kml/ext/2.2\"><Placemark id=\"p&amp;1\">"
+            "<name>Газель - А123 (1234)</name><description>" +
+                UserDescription("2010-03-05 23:30:00", 3) +
+                "</description><Style><IconStyle><Icon><href>http://h/i.png?a=1&amp;b=&lt;2&gt;"
+                "</href></Icon></IconStyle></Style><gx:balloonVisibility>1</gx:balloonVisibility>"
+                "<Point><coordinates>37.6,55.7,0</coordinates></Point></Placemark></kml>\n");
+  EXPECT_EQ(
+      Prepared(77, 0),
+      Cp1251FromUtf8("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n"
+                     "<kml:kml xmlns:kml=\"http://www.opengis.net/kml/2.2\"><kml:Placemark>"
+                     "<kml:description>" +
+                     UserDescription("2010-03-05 21:00:00", 0) +
+                     "</kml:description><kml:Point><kml:coordinates>3,4,0</kml:coordinates>"
+                     "</kml:Point><kml:name>Fiat (77)</kml:name></kml:Placemark></kml:kml>\n"));
+  EXPECT_EQ(Prepared(88, 0),
+            "<?xml version=\"1.0\"?>\n<!-- от диспетчера -->\n<kml><Placemark><name>" + kBus88 +
+                "</name><description>" + UserDescription("2010-03-05 00:00:00", 0) +
+                "</description><Point><coordinates>1,2,0</coordinates></Point>"
+                "</Placemark></kml>\n");
+}
+
+TEST_F(KmlWriterBytesTest, GroupFiles) {
+  ASSERT_TRUE(BuildGroupKml(Context(), "north.grp", {"77", "1234", "88"}, 3, "G.kml"));
+  EXPECT_EQ(
+      KmlFile("G.kml"),
+      Cp1251FromUtf8(
+          "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n"
+          "<kml:kml xmlns:kml=\"http://www.opengis.net/kml/2.2\"><kml:Folder><kml:Placemark>"
+          "<kml:name>Fiat (77)</kml:name><kml:description>" +
+          UserDescription("2010-03-05 21:00:00", 3) +
+          "</kml:description><kml:Point><kml:coordinates>3,4,0</kml:coordinates></kml:Point>"
+          "</kml:Placemark><kml:Placemark><kml:name>Газель - А123 (1234)</kml:name>"
+          "<kml:description>" +
+          UserDescription("2010-03-05 23:30:00", 3) +
+          "</kml:description><kml:Point><kml:coordinates>37.6,55.7,0</kml:coordinates></kml:Point>"
+          "</kml:Placemark><kml:Placemark><kml:name>Автобус &#9733; №5 (88)</kml:name>"
+          "<kml:description>" +
+          UserDescription("2010-03-05 00:00:00", 3) +
+          "</kml:description><kml:Point><kml:coordinates>1,2,0</kml:coordinates></kml:Point>"
+          "</kml:Placemark></kml:Folder></kml:kml>\n"));
+  ASSERT_TRUE(BuildGroupKml(Context(), "north.grp", {"88", "77"}, 0, "G.kml"));
+  EXPECT_EQ(KmlFile("G.kml"),
+            "<?xml version=\"1.0\"?>\n<!-- от диспетчера -->\n<kml><Folder><Placemark><name>" +
+                kBus88 + "</name><description>" + UserDescription("2010-03-05 00:00:00", 0) +
+                "</description><Point><coordinates>1,2,0</coordinates></Point>"
+                "</Placemark><Placemark><name>Fiat (77)</name><description>" +
+                UserDescription("2010-03-05 21:00:00", 0) +
+                "</description><Point><coordinates>3,4,0</coordinates></Point>"
+                "</Placemark></Folder></kml>\n");
+}
+
 }  // namespace
 }  // namespace kx

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -29,7 +30,10 @@ TEST(PackKmz, PacksTheKmlBesideItUnderItsFullPath) {
   EXPECT_EQ(PackKmz(folder.path(), kmlName), "Трек А123ВС.kmz");
   const ziptest::Archive archive = ParseArchive(ziptest::ReadFile(folder / "Трек А123ВС.kmz"));
   ASSERT_EQ(archive.entries, 1);
-  EXPECT_EQ(archive.central[0].name, Cp1251FromUtf8(FolderText(folder.path()) + kmlName));
+  // Entry names separate folders with "/".
+  std::string entryName = Cp1251FromUtf8(FolderText(folder.path()) + kmlName);
+  std::replace(entryName.begin(), entryName.end(), '\\', '/');
+  EXPECT_EQ(archive.central[0].name, entryName);
   EXPECT_EQ(archive.local[0].method, 8);
   EXPECT_EQ(ziptest::Inflate(archive.local[0].data, content.size()), content);
 }

@@ -6,6 +6,7 @@
 
 #include "common/ini_file.h"
 #include "common/main_thread_gate.h"
+#include "common/utf8_path.h"
 #include "dispatcher/velorin_automation.h"
 #include "mapdata/car_query.h"
 #include "mapdata/group_vehicles.h"
@@ -108,7 +109,9 @@ class CarRequest {
     query_.KmlName = MakeKmlName(caller_.login, caller_.sessionId, query_.DevNum);
   }
 
-  [[nodiscard]] std::string KmlPath() const { return (kmlFolder_ / query_.KmlName).string(); }
+  [[nodiscard]] std::string KmlPath() const {
+    return Utf8FromPath(kmlFolder_ / PathFromUtf8(query_.KmlName));
+  }
 
   [[nodiscard]] std::string VehicleFromDispatcher() {
     TVelorinAutomation link;
@@ -187,7 +190,9 @@ class CarRequest {
   // The archive of the KML file the branch made, and the text that tells the page where it is;
   // "1" when the branch made no file or its archive could not be made.
   [[nodiscard]] std::string PackedAnswer() const {
-    if (query_.KmlName.empty() || !fs::exists(kmlFolder_ / query_.KmlName)) return kCarNoData;
+    if (query_.KmlName.empty() || !fs::exists(kmlFolder_ / PathFromUtf8(query_.KmlName))) {
+      return kCarNoData;
+    }
     const auto archive = PackKmz(kmlFolder_, query_.KmlName);
     if (!archive) return kCarNoData;
     const TUserParams* params = state_.userParams.UserParamsOf(caller_.login);

@@ -1,8 +1,11 @@
 #include "mapdata/zip.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -24,6 +27,12 @@ using ziptest::ToBytes;
 constexpr timespec kModified = {1710074097, 900'000'000};  // 2024-03-10 12:34:57.9 UTC
 constexpr timespec kAccessed = {1710118923, 0};            // 2024-03-11 01:02:03 UTC
 
+// Sets a file's last write and last access time (seconds and nanoseconds since 1970, UTC).
+void SetFileTimes(const std::string& path, timespec modified, timespec accessed) {
+  const timespec times[2] = {accessed, modified};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
 // Creates an archive of the given entries (name, source path); every step must succeed.
 Bytes MakeArchive(const std::string& archivePath,
                   const std::vector<std::pair<std::string, std::string>>& entries) {
@@ -39,7 +48,7 @@ TEST(TZip, OneDeflatedEntryHasEveryHeaderFieldOfTheLayout) {
   const std::string source = folder / "track.kml";
   const Bytes content = ToBytes("<kml><Document><name>track</name></Document></kml>\n");
   ziptest::WriteFile(source, content);
-  ziptest::SetFileTimes(source, kModified, kAccessed);
+  SetFileTimes(source, kModified, kAccessed);
   const std::string name = "C:\\KX\\kml\\track.kml";
   const Bytes bytes = MakeArchive(folder / "track.kmz", {{name, source}});
   const ziptest::Archive archive = ParseArchive(bytes);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <string>
 
+#include "dispatcher/link_settings.h"
 #include "registry/sign_in_guard.h"
 #include "web/http_limits.h"
 
@@ -33,6 +34,8 @@ struct ServiceSettings {
   int UseDeviceList = 0;
   // Per client address and minute; 0 or below: no sign-in guard.
   int MaxFailedSignIns = kDefaultMaxFailedSignIns;
+  // The dispatcher's automation server for the Windows links.
+  std::string AutomationProgID{kDefaultAutomationProgId};
   int GoogleAnalyticsEnabled = 0;
   std::string GoogleAnalyticsUserID;
   int LiveInternetEnabled = 0;

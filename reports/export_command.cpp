@@ -1,6 +1,7 @@
 #include "reports/export_command.h"
 
 #include "common/executable_folder.h"
+#include "common/utf8_path.h"
 #include "reports/device_list_export.h"
 
 namespace kx {
@@ -14,7 +15,7 @@ int RunHeadlessExport(std::ostream& report) {
     const std::filesystem::path file = ToolDeviceListFile();
     TVelorinAutomation link;
     const int vehicles = ExportDeviceList(link, file);
-    report << "Exported " << vehicles << " vehicles into " << file.string() << "\n";
+    report << "Exported " << vehicles << " vehicles into " << Utf8FromPath(file) << "\n";
     return kExportDone;
   } catch (const DispatcherUnreachable& error) {
     report << kDispatcherStartError << ": " << error.what() << "\n";

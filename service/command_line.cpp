@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "common/ini_file.h"
+#include "common/utf8_path.h"
 
 namespace kx {
 namespace {
@@ -23,7 +24,7 @@ std::string SwitchName(const std::string& argument) {
 // The service folder as the trace, the dispatcher's export paths and the archive entry names
 // show it: absolute (relative to the current directory) and without a trailing separator.
 std::filesystem::path ServiceFolderArgument(const std::string& text) {
-  std::filesystem::path folder = std::filesystem::absolute(text).lexically_normal();
+  std::filesystem::path folder = std::filesystem::absolute(PathFromUtf8(text)).lexically_normal();
   while (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
   return folder;
 }

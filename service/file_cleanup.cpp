@@ -3,6 +3,9 @@
 #include <cctype>
 #include <system_error>
 
+#include "common/utf8_path.h"
+#include "service/file_attributes.h"
+
 namespace kx {
 
 namespace fs = std::filesystem;
@@ -14,8 +17,9 @@ void SweepEntry(const fs::directory_entry& entry, fs::file_time_type oldestKept)
   if (!IsGeneratedMapFileName(entry.path().filename())) return;
   std::error_code error;
   if (entry.is_directory(error) || error) return;
-  // Read-only files are made writable first, whether or not they are old enough to go.
-  fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, error);
+  // Attributes are cleared first (read-only files become writable), whether or not the file is
+  // old enough to go.
+  ClearFileAttributes(entry.path(), error);
   const fs::file_time_type written = entry.last_write_time(error);
   if (error) return;
   if (written < oldestKept) fs::remove(entry.path(), error);
@@ -27,7 +31,7 @@ bool IsGeneratedMapFileName(const fs::path& name) {
   // The extension is what follows the last dot, also when the dot opens the name (".kml"), as
   // the wildcard "*.km*" of the Windows file functions has it; std::filesystem would call such
   // a name extensionless.
-  const std::string text = name.string();
+  const std::string text = Utf8FromPath(name);
   const size_t dot = text.rfind('.');
   if (dot == std::string::npos || text.size() - dot < 3) return false;
   return std::tolower(static_cast<unsigned char>(text[dot + 1])) == 'k' &&

@@ -7,11 +7,11 @@
 namespace kx {
 
 // One sweep over the folder: every regular file whose extension begins with "km" (any letter
-// case) is made writable, and deleted when its last write is more than `timeToLive` before `now`.
-// A file exactly at the limit stays. Errors for one file (it vanished, it cannot be deleted) are
-// ignored and the sweep goes on; an error listing the folder (a missing folder, a failing read
-// of its entries) ends the sweep quietly. Never throws: a sweep runs on the main thread's event
-// loop, which an exception would end. The time to live is at most kMaxCleanupHours.
+// case) has its attributes cleared, and is deleted when its last write is more than `timeToLive`
+// before `now`. A file exactly at the limit stays. Errors for one file (it vanished, it cannot be
+// deleted) are ignored and the sweep goes on; an error listing the folder (a missing folder, a
+// failing read of its entries) ends the sweep quietly. Never throws: a sweep runs on the main
+// thread's event loop, which an exception would end. The time to live is at most kMaxCleanupHours.
 void DeleteOldFiles(
     const std::filesystem::path& folder, std::chrono::hours timeToLive,
     std::filesystem::file_time_type now = std::filesystem::file_time_type::clock::now()) noexcept;

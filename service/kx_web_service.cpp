@@ -6,6 +6,8 @@
 
 #include "common/cp1251.h"
 #include "common/main_thread_gate.h"
+#include "common/utf8_path.h"
+#include "dispatcher/link_settings.h"
 #include "service/file_cleanup.h"
 #include "service/settings.h"
 #include "web/router.h"
@@ -25,7 +27,7 @@ bool TKXWEBService::ServiceStart() {
     state_ = std::make_unique<ServiceState>();
     trace_ += "1";
     state_->folder = options_.folder;
-    trace_ += "2" + state_->folder.string() + "2";
+    trace_ += "2" + Utf8FromPath(state_->folder) + "2";
     LoadConfiguration();
     trace_ += "3";
     LoadVehicles(*state_);
@@ -67,6 +69,8 @@ void TKXWEBService::LoadSettings() {
     throw std::runtime_error("Settings.ini: port " + std::to_string(settings.port) +
                              " is not a TCP port");
   }
+  // A service has nobody to ask: a refused dispatcher call raises at once.
+  ConfigureLinks({settings.AutomationProgID, nullptr});
   kmlFolder_ = state_->File("kml");
   fileTimeToLive_ = std::chrono::hours(settings.FileTimeToLive);
   delInterval_ = settings.DelInterval;

@@ -1,4 +1,5 @@
-// KXWebServer: runs the service in the foreground until SIGTERM or SIGINT, or registers it.
+// KXWebServer: runs the service (under the system's service manager, or in the foreground until
+// SIGTERM or SIGINT), or registers it.
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <csignal>
@@ -17,22 +18,21 @@ int RegisterService(const kx::CommandLine& line) {
   try {
     const std::string message =
         line.action == kx::ServiceAction::Install ? kx::InstallService() : kx::UninstallService();
-    if (!line.silent) std::cout << message << "\n";
+    if (!line.silent) kx::TellUser(message, false);
     return 0;
   } catch (const std::exception& error) {
-    if (!line.silent) std::cerr << error.what() << "\n";
+    if (!line.silent) kx::TellUser(error.what(), true);
     return 1;
   }
 }
 
 // The main thread runs the event loop (the clean-up timer, the stop signal); the service thread
-// runs the start sequence, waits for the stop request and runs the stop sequence. A failed start
-// ends the process with status 1 after 1.log is written, so the service manager sees it.
+// runs the start sequence, waits for the stop request and runs the stop sequence, and ends the
+// loop when it is done.
 int RunService(const kx::CommandLine& line) {
   boost::asio::io_context mainLoop;
   auto keepRunning = boost::asio::make_work_guard(mainLoop);
   std::promise<void> stopRequested;
-  std::future<void> stopped = stopRequested.get_future();
   boost::asio::signal_set signals(mainLoop, SIGTERM, SIGINT);
   signals.async_wait([&](const boost::system::error_code& error, int) {
     if (!error) stopRequested.set_value();
@@ -42,13 +42,8 @@ int RunService(const kx::CommandLine& line) {
                                        line.sessionTimeout.value_or(kx::web::kSessionTimeout),
                                        line.signInBlock.value_or(kx::kSignInBlockTime)});
   int status = 0;
-  std::thread serviceThread([&] {
-    if (service.ServiceStart()) {
-      stopped.wait();
-    } else {
-      status = 1;
-    }
-    service.ServiceStop();
+  std::thread serviceThread([&, stopped = stopRequested.get_future().share()] {
+    status = kx::HostService(service, stopped);
     keepRunning.reset();
     mainLoop.stop();
   });
@@ -62,7 +57,7 @@ int RunService(const kx::CommandLine& line) {
 int main(int argc, char** argv) {
   kx::CommandLine line;
   try {
-    line = kx::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    line = kx::ParseCommandLine(kx::ProgramArguments(argc, argv));
   } catch (const std::invalid_argument& error) {
     std::cerr << error.what() << "\n";
     return 2;

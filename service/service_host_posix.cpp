@@ -4,9 +4,11 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <stdexcept>
 
 #include "common/executable_folder.h"
+#include "service/foreground_run.h"
 #include "service/kx_web_service.h"
 #include "service/service_host.h"
 
@@ -85,6 +87,18 @@ std::string UninstallService() {
   if (!fs::remove(unit, error)) throw std::runtime_error("cannot remove " + unit.string());
   TellSystemd("daemon-reload");
   return std::string("Service ") + kServiceName + " uninstalled";
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+void TellUser(const std::string& message, bool failed) {
+  (failed ? std::cerr : std::cout) << message << "\n";
+}
+
+int HostService(TKXWEBService& service, std::shared_future<void> stopRequested) {
+  return RunInForeground(service, stopRequested);
 }
 
 }  // namespace kx

@@ -30,6 +30,7 @@ ServiceSettings ReadSettings(const IniFile& ini) {
   settings.port = ini.ReadInteger("main", "port", 80);
   settings.UseKX = ini.ReadInteger("main", "UseKX", 0);
   settings.KXServerPath = WithTrailingSeparator(ini.ReadString("main", "KXServerPath", ""));
+  settings.AutomationProgID = ReadAutomationProgId(ini);
   if (settings.UseKX != 0) settings.UseDeviceList = ini.ReadInteger("main", "UseDeviceList", 0);
   settings.MaxFailedSignIns =
       ini.ReadInteger("main", "MaxFailedSignIns", settings.MaxFailedSignIns);

@@ -14,6 +14,7 @@ TEST(Settings, MissingFileGivesEveryDefault) {
   EXPECT_EQ(s.port, 80);
   EXPECT_EQ(s.UseKX, 0);
   EXPECT_EQ(s.KXServerPath, "");
+  EXPECT_EQ(s.AutomationProgID, "Velorin.VelorinAutomation");
   EXPECT_EQ(s.UseDeviceList, 0);
   EXPECT_EQ(s.GoogleAnalyticsEnabled + s.LiveInternetEnabled + s.HotLogEnabled, 0);
   EXPECT_EQ(s.DelInterval, std::chrono::hours(1));
@@ -36,6 +37,11 @@ TEST(Settings, MaxFailedSignInsDefaultsToTen) {
   EXPECT_EQ(Read("").MaxFailedSignIns, 10);
   EXPECT_EQ(Read("[main]\nMaxFailedSignIns=0\n").MaxFailedSignIns, 0);
   EXPECT_EQ(Read("[main]\nMaxFailedSignIns=25\n").MaxFailedSignIns, 25);
+}
+
+TEST(Settings, AutomationProgIdIsReadWhateverTheMode) {
+  EXPECT_EQ(Read("[main]\nAutomationProgID=Velorin.VelorinAutomation.2\n").AutomationProgID,
+            "Velorin.VelorinAutomation.2");
 }
 
 TEST(Settings, ServerPathEndsWithItsSeparator) {

@@ -19,7 +19,7 @@ class BodyFile {
   // regular file.
   [[nodiscard]] static std::unique_ptr<BodyFile> Open(const std::filesystem::path& path);
   // Only Open can call this (the key is private); it is public for std::make_unique.
-  BodyFile(OpenKey, int fd, uint64_t size) : fd_(fd), size_(size) {}
+  BodyFile(OpenKey, intptr_t handle, uint64_t size) : handle_(handle), size_(size) {}
   ~BodyFile();
   BodyFile(const BodyFile&) = delete;
   BodyFile& operator=(const BodyFile&) = delete;
@@ -29,7 +29,7 @@ class BodyFile {
   [[nodiscard]] size_t Read(char* buffer, size_t capacity);
 
  private:
-  int fd_;
+  intptr_t handle_;  // the platform's file descriptor or handle
   uint64_t size_;
 };
 

@@ -33,12 +33,12 @@ std::unique_ptr<BodyFile> BodyFile::Open(const std::filesystem::path& path) {
 }
 
 BodyFile::~BodyFile() {
-  ::close(fd_);
+  ::close(static_cast<int>(handle_));
 }
 
 size_t BodyFile::Read(char* buffer, size_t capacity) {
   for (;;) {
-    const ssize_t got = ::read(fd_, buffer, capacity);
+    const ssize_t got = ::read(static_cast<int>(handle_), buffer, capacity);
     if (got >= 0) return static_cast<size_t>(got);
     if (errno != EINTR) ThrowErrno(errno, "cannot read a reply file");
   }

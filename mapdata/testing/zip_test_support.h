@@ -1,10 +1,6 @@
-// Test helpers for the archive writer's tests: a scratch folder, files with chosen times, and a
+// Test helpers for the archive writer's tests: a scratch folder, files, and a
 // reader of the archive records that checks their signatures and sizes as it goes.
 #pragma once
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -18,6 +14,7 @@
 #include <vector>
 
 #include "common/testing/scratch_folder.h"
+#include "common/utf8_path.h"
 
 namespace kx::ziptest {
 
@@ -25,25 +22,20 @@ using Bytes = std::vector<uint8_t>;
 
 using TempFolder = kx::testing::ScratchFolder;
 
+// Paths are UTF-8.
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   ASSERT_TRUE(out.good()) << path;
 }
 
 inline Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline Bytes ToBytes(std::string_view text) {
   return Bytes(text.begin(), text.end());
-}
-
-// Sets a file's last write and last access time (seconds and nanoseconds since 1970, UTC).
-inline void SetFileTimes(const std::string& path, timespec modified, timespec accessed) {
-  const timespec times[2] = {accessed, modified};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
 inline uint16_t Get16(const Bytes& b, size_t at) {

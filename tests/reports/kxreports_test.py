@@ -268,10 +268,13 @@ class Window(Fixture):
         self.assertFalse(os.path.exists(self.device_list))
         self.assertIsNone(tool.poll())
 
-    def test_failure_midway_shows_the_error_box(self):
+    def test_failure_midway_asks_then_shows_the_error_box(self):
         self.fail_after(20)
         tool, window = self.start()
         self.click_button(window)
+        question = wait_for(lambda: self.display.windows().get("HRCHECK:"), "the check question")
+        self.display.screenshot("kxreports_check_question.png")
+        self.display.press(question, "Return")  # Yes: the failure is raised
         box = wait_for(lambda: self.display.windows().get("KXReports"), "the error box")
         self.display.screenshot("kxreports_error_box.png")
         self.display.press(box, "Return")

@@ -10,7 +10,9 @@
 namespace kx::web::detail {
 
 using Clock = std::chrono::steady_clock;
-using NativeSocket = boost::asio::ip::tcp::socket::native_handle_type;
+// The operating system's socket: a descriptor on POSIX systems, a SOCKET on Windows (where the
+// sockets' native_handle() converts to it).
+using NativeSocket = boost::asio::detail::socket_type;
 
 // Raised once when the server stops; wakes every present and future wait.
 class StopSignal {

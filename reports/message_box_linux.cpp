@@ -5,8 +5,6 @@
 namespace kx {
 namespace {
 
-constexpr const char* kApplicationTitle = "KXReports";
-
 // The toolkit draws "@" as the start of a symbol name; "@@" is a plain "@", as in the check text
 // of a failed dispatcher call.
 [[nodiscard]] std::string LiteralLabel(const std::string& text) {
@@ -23,6 +21,19 @@ constexpr const char* kApplicationTitle = "KXReports";
 void ShowMessageBox(const std::string& text, const std::string& caption) {
   fl_message_title(caption.c_str());
   fl_alert("%s", LiteralLabel(text).c_str());
+}
+
+Answer AskYesNoCancel(const std::string& text, const std::string& caption) {
+  fl_message_title(caption.c_str());
+  // The first button is the one that closing the box presses; the second takes the Enter key.
+  switch (fl_choice("%s", "Cancel", "Yes", "No", LiteralLabel(text).c_str())) {
+    case 1:
+      return Answer::kYes;
+    case 2:
+      return Answer::kNo;
+    default:
+      return Answer::kCancel;
+  }
 }
 
 void ShowErrorBox(const std::string& text) {

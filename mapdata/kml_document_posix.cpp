@@ -1,3 +1,5 @@
+// The KML DOM on libxml2. A KmlNode handle is libxml2's node itself: the document owns every
+// node, so a handle needs no reference of its own.
 #include "mapdata/kml_document.h"
 
 #include <libxml/parser.h>
@@ -6,8 +8,29 @@
 #include <climits>
 #include <mutex>
 
+#include "mapdata/xml_serializer.h"
+
 namespace kx {
+namespace detail {
+
+struct KmlTree {
+  struct FreeDoc {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+  };
+  std::unique_ptr<xmlDoc, FreeDoc> doc;
+};
+
+}  // namespace detail
+
 namespace {
+
+xmlNode* Node(detail::KmlNode* handle) {
+  return reinterpret_cast<xmlNode*>(handle);
+}
+
+detail::KmlNode* Handle(xmlNode* node) {
+  return reinterpret_cast<detail::KmlNode*>(node);
+}
 
 // No network, no whitespace-only text nodes, no error output on stderr (errors become
 // exceptions). Entity substitution, DTD loading and XInclude stay off, so nothing outside the
@@ -51,22 +74,26 @@ bool IsTextNode(const xmlNode& node) {
 
 }  // namespace
 
+KmlElement::KmlElement(const KmlElement& other) = default;
+KmlElement& KmlElement::operator=(const KmlElement& other) = default;
+KmlElement::~KmlElement() = default;
+
 std::string KmlElement::LocalName() const {
-  return std::string(View(node_->name));
+  return std::string(View(Node(node_)->name));
 }
 
 KmlElement KmlElement::FirstNode() const {
-  xmlNode* first = node_->children;
+  xmlNode* first = Node(node_)->children;
   if (first == nullptr || first->type != XML_ELEMENT_NODE) {
     throw KmlError("the first node inside \"" + LocalName() + "\" is not an element");
   }
-  return KmlElement(first);
+  return KmlElement(Handle(first));
 }
 
 std::optional<KmlElement> KmlElement::Child(std::string_view local_name) const {
-  for (xmlNode* child = node_->children; child != nullptr; child = child->next) {
+  for (xmlNode* child = Node(node_)->children; child != nullptr; child = child->next) {
     if (child->type == XML_ELEMENT_NODE && View(child->name) == local_name) {
-      return KmlElement(child);
+      return KmlElement(Handle(child));
     }
   }
   return std::nullopt;
@@ -81,46 +108,42 @@ KmlElement KmlElement::RequiredChild(std::string_view local_name) const {
 }
 
 KmlElement KmlElement::AppendChild(std::string_view local_name) {
-  xmlNode* child = xmlNewDocNode(node_->doc, node_->ns, Chars(std::string(local_name)), nullptr);
-  if (child == nullptr || xmlAddChild(node_, child) == nullptr) {
+  xmlNode* parent = Node(node_);
+  xmlNode* child = xmlNewDocNode(parent->doc, parent->ns, Chars(std::string(local_name)), nullptr);
+  if (child == nullptr || xmlAddChild(parent, child) == nullptr) {
     xmlFreeNode(child);
     throw std::bad_alloc();
   }
-  return KmlElement(child);
+  return KmlElement(Handle(child));
 }
 
 std::string KmlElement::Text() const {
-  const xmlNode* child = node_->children;
+  const xmlNode* child = Node(node_)->children;
   if (child == nullptr) return {};
   if (child->next != nullptr || !IsTextNode(*child)) {
     throw KmlError("\"" + LocalName() + "\" does not hold a single text node");
   }
-  // Hand-made and pretty-printed files put the text on a line of its own.
-  constexpr std::string_view kXmlWhiteSpace = " \t\r\n";
-  std::string_view text = View(child->content);
-  const size_t first = text.find_first_not_of(kXmlWhiteSpace);
-  if (first == std::string_view::npos) return {};
-  text = text.substr(first, text.find_last_not_of(kXmlWhiteSpace) - first + 1);
-  return std::string(text);
+  return std::string(TrimXmlSpace(View(child->content)));
 }
 
 void KmlElement::SetText(std::string_view text) {
   RemoveChildren();
   if (text.size() > static_cast<size_t>(INT_MAX)) throw KmlError("text too long for an element");
-  xmlNodeAddContentLen(node_, reinterpret_cast<const xmlChar*>(text.data()),
+  xmlNodeAddContentLen(Node(node_), reinterpret_cast<const xmlChar*>(text.data()),
                        static_cast<int>(text.size()));
 }
 
 void KmlElement::RemoveChildren() {
-  while (xmlNode* child = node_->children) {
+  while (xmlNode* child = Node(node_)->children) {
     xmlUnlinkNode(child);
     xmlFreeNode(child);
   }
 }
 
-void KmlDocument::FreeDoc::operator()(_xmlDoc* doc) const {
-  xmlFreeDoc(doc);
-}
+KmlDocument::KmlDocument(std::unique_ptr<detail::KmlTree> tree) : tree_(std::move(tree)) {}
+KmlDocument::KmlDocument(KmlDocument&& other) noexcept = default;
+KmlDocument& KmlDocument::operator=(KmlDocument&& other) noexcept = default;
+KmlDocument::~KmlDocument() = default;
 
 KmlDocument KmlDocument::Parse(std::string_view bytes) {
   InitParserOnce();
@@ -129,21 +152,24 @@ KmlDocument KmlDocument::Parse(std::string_view bytes) {
   if (!context) throw std::bad_alloc();
   xmlDoc* doc = xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
                                   nullptr, nullptr, kParseOptions);
-  KmlDocument document(doc);
+  auto tree = std::make_unique<detail::KmlTree>();
+  tree->doc.reset(doc);
+  KmlDocument document(std::move(tree));
   if (doc == nullptr || !context->wellFormed) throw KmlError(ParseFailureText(*context));
   if (xmlDocGetRootElement(doc) == nullptr) throw KmlError("KML document has no root element");
   return document;
 }
 
 KmlElement KmlDocument::Root() const {
-  return KmlElement(xmlDocGetRootElement(doc_.get()));
+  return KmlElement(Handle(xmlDocGetRootElement(tree_->doc.get())));
 }
 
 std::string KmlDocument::Serialize() const {
   xmlChar* raw = nullptr;
   int size = 0;
-  const char* encoding = reinterpret_cast<const char*>(doc_->encoding);
-  xmlDocDumpFormatMemoryEnc(doc_.get(), &raw, &size, encoding, 0);
+  xmlDoc* doc = tree_->doc.get();
+  const char* encoding = reinterpret_cast<const char*>(doc->encoding);
+  xmlDocDumpFormatMemoryEnc(doc, &raw, &size, encoding, 0);
   const std::unique_ptr<xmlChar, FreeXmlBytes> bytes(raw);
   if (!bytes || size < 0) {
     throw KmlError("KML document cannot be written in its encoding \"" +

@@ -18,6 +18,8 @@ if [ ! -f "$prepared/system.reg" ]; then
   WINEPREFIX="$prepared" wineserver -w
 fi
 export WINEPREFIX="$build/wine-prefix-run"
+wineserver -k >/dev/null 2>&1 || true  # a server left over from an interrupted run
+wineserver -w
 rm -rf "$WINEPREFIX"
 cp -a "$prepared" "$WINEPREFIX"
 

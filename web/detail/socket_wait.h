@@ -45,4 +45,8 @@ enum class WaitResult { kReady, kTimedOut, kStopped };
 [[nodiscard]] WaitResult WaitUntil(NativeSocket socket, WaitFor direction,
                                    Clock::time_point deadline, const StopSignal& stop);
 
+// For the platforms' waits: milliseconds until the deadline, rounded up so that a wait never
+// ends early; -1 waits without a limit.
+[[nodiscard]] int PollTimeout(Clock::time_point deadline);
+
 }  // namespace kx::web::detail

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <system_error>
 
 namespace kx::web::detail {
@@ -13,15 +12,6 @@ namespace {
 
 [[noreturn]] void ThrowErrno(const char* what) {
   throw std::system_error(errno, std::generic_category(), what);
-}
-
-// Milliseconds until the deadline for poll(2), rounded up so that a wait never ends early;
-// -1 waits without a limit.
-[[nodiscard]] int PollTimeout(Clock::time_point deadline) {
-  if (deadline == Clock::time_point::max()) return -1;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  if (left <= 0) return 0;
-  return left > INT_MAX ? INT_MAX : static_cast<int>(left);
 }
 
 // Polls the descriptor together with the stop signal; returns poll's revents of both.

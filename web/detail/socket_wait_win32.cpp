@@ -4,7 +4,6 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <climits>
 #include <system_error>
 #include <utility>
 
@@ -15,15 +14,6 @@ namespace {
 
 [[noreturn]] void ThrowSocketError(const char* what) {
   throw std::system_error(WSAGetLastError(), std::system_category(), what);
-}
-
-// Milliseconds until the deadline for WSAPoll, rounded up so that a wait never ends early;
-// -1 waits without a limit.
-[[nodiscard]] int PollTimeout(Clock::time_point deadline) {
-  if (deadline == Clock::time_point::max()) return -1;
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  if (left <= 0) return 0;
-  return left > INT_MAX ? INT_MAX : static_cast<int>(left);
 }
 
 // Polls the entries; throws when WSAPoll fails.

@@ -1,6 +1,7 @@
-// Windows: the temporary file is written and flushed with FlushFileBuffers, then put in place of
-// the target with ReplaceFileW, which keeps the target's attributes, creation time and security,
-// or with a write-through MoveFileExW when there is no target yet.
+// Windows: the temporary file, made with the target's attributes, is written and flushed with
+// FlushFileBuffers, then renamed over the target with a write-through MoveFileExW. (ReplaceFileW
+// would also keep the target's creation time, but where a reader holds the target, wine's leaves
+// a backup file behind on every failed attempt.)
 #include <windows.h>
 
 #include <algorithm>
@@ -54,16 +55,25 @@ class TemporaryFile {
   bool released_ = false;
 };
 
-// A new file beside the target with a name no other writer uses.
+// The attributes the new file takes over from the target it replaces (read-only would block the
+// replace itself).
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+// A new file beside the target with a name no other writer uses, with the target's attributes.
 TemporaryFile CreateTemporaryBeside(const std::filesystem::path& target) {
+  const DWORD existing = GetFileAttributesW(target.c_str());
+  const DWORD attributes = existing == INVALID_FILE_ATTRIBUTES || (existing & kKeptAttributes) == 0
+                               ? FILE_ATTRIBUTE_NORMAL
+                               : existing & kKeptAttributes;
   static std::atomic<unsigned> counter{0};
   const auto stamp = static_cast<unsigned long long>(GetTickCount64());
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     std::filesystem::path path = target;
     path += L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(stamp) +
             L"-" + std::to_wstring(counter.fetch_add(1));
-    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
     if (handle != INVALID_HANDLE_VALUE) return TemporaryFile(handle, std::move(path));
     if (GetLastError() != ERROR_FILE_EXISTS) break;
   }
@@ -85,19 +95,13 @@ void WriteAll(HANDLE handle, std::string_view bytes, const std::filesystem::path
 
 [[nodiscard]] bool PutInPlace(const std::filesystem::path& temporary,
                               const std::filesystem::path& target) {
-  if (ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                   REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                   nullptr)) {
-    return true;
-  }
-  if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
   return MoveFileExW(temporary.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 [[nodiscard]] bool IsTransient(DWORD error) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-         error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+         error == ERROR_ACCESS_DENIED;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/cp1251.h"
 #include "mapdata/zip_test_support.h"
 
@@ -24,7 +26,10 @@ TEST(PackKmz, PacksTheKmlBesideItUnderItsFullPath) {
   EXPECT_EQ(PackKmz(FolderText(folder), kmlName), "Трек А123ВС.kmz");
   const ziptest::Archive archive = ParseArchive(ziptest::ReadFile(folder / "Трек А123ВС.kmz"));
   ASSERT_EQ(archive.entries, 1);
-  EXPECT_EQ(archive.central[0].name, Cp1251FromUtf8(FolderText(folder) + kmlName));
+  // Entry names separate folders with "/".
+  std::string entryName = Cp1251FromUtf8(FolderText(folder) + kmlName);
+  std::replace(entryName.begin(), entryName.end(), '\\', '/');
+  EXPECT_EQ(archive.central[0].name, entryName);
   EXPECT_EQ(archive.local[0].method, 8);
   EXPECT_EQ(ziptest::Inflate(archive.local[0].data, content.size()), content);
 }

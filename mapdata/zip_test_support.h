@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/testing/scratch_folder.h"
+#include "common/utf8_path.h"
 
 namespace kx::ziptest {
 
@@ -21,14 +22,15 @@ using Bytes = std::vector<uint8_t>;
 
 using TempFolder = kx::testing::ScratchFolder;
 
+// Paths are UTF-8.
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   ASSERT_TRUE(out.good()) << path;
 }
 
 inline Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

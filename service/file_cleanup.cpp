@@ -3,6 +3,8 @@
 #include <cctype>
 #include <system_error>
 
+#include "service/file_attributes.h"
+
 namespace kx {
 
 namespace fs = std::filesystem;
@@ -22,8 +24,9 @@ void DeleteOldFiles(const fs::path& folder, std::chrono::hours timeToLive, fs::f
     if (!IsGeneratedMapFileName(entry.path().filename())) continue;
     std::error_code fileError;
     if (entry.is_directory(fileError) || fileError) continue;
-    // Read-only files are made writable first, whether or not they are old enough to go.
-    fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, fileError);
+    // Attributes are cleared first (read-only files become writable), whether or not the file is
+    // old enough to go.
+    ClearFileAttributes(entry.path(), fileError);
     const fs::file_time_type written = entry.last_write_time(fileError);
     if (fileError) continue;
     if (now - written > timeToLive) fs::remove(entry.path(), fileError);

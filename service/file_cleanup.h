@@ -7,9 +7,9 @@
 namespace kx {
 
 // One sweep over the folder: every regular file whose extension begins with "km" (any letter
-// case) is made writable, and deleted when its last write is more than `timeToLive` before `now`.
-// A file exactly at the limit stays. Errors for one file (it vanished, it cannot be deleted) are
-// ignored and the sweep goes on; a missing folder is no error.
+// case) has its attributes cleared, and is deleted when its last write is more than `timeToLive`
+// before `now`. A file exactly at the limit stays. Errors for one file (it vanished, it cannot be
+// deleted) are ignored and the sweep goes on; a missing folder is no error.
 void DeleteOldFiles(
     const std::filesystem::path& folder, std::chrono::hours timeToLive,
     std::filesystem::file_time_type now = std::filesystem::file_time_type::clock::now());

@@ -23,7 +23,9 @@ class DeleteOldFilesTest : public ::testing::Test {
 
   kx::testing::ScratchFolder scratch_;
   const fs::path folder_ = scratch_.path();
-  const fs::file_time_type now_ = fs::file_time_type::clock::now();
+  // Whole seconds, which every file system keeps exactly.
+  const fs::file_time_type now_ =
+      std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now());
 };
 
 TEST_F(DeleteOldFilesTest, FilesOlderThanTheLimitGo) {

@@ -36,9 +36,10 @@ class ScratchFolder {
     std::filesystem::remove_all(path_, ignored);
   }
   [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-  // A path inside the folder, as a UTF-8 string.
+  // A path inside the folder, as a UTF-8 string; the name is UTF-8 too.
   [[nodiscard]] std::string operator/(const std::string& name) const {
-    return (path_ / name).string();
+    const std::u8string path = (path_ / std::u8string(name.begin(), name.end())).u8string();
+    return std::string(path.begin(), path.end());
   }
 
  private:

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "common/executable_folder.h"
+#include "common/testing/scratch_folder.h"
 #include "common/utf8_path.h"
 #include "dispatcher/automation_standin.h"
 #include "dispatcher/com_support_win32.h"
@@ -90,8 +91,6 @@ class ComLink : public ::testing::Test {
   void TearDown() override {
     EXPECT_EQ(RunServer(L"/UnregServer"), 0);
     ConfigureLinks({});
-    std::error_code ignored;
-    fs::remove_all(scratch_, ignored);
   }
 
   void Register(const fs::path& data) {
@@ -106,9 +105,10 @@ class ComLink : public ::testing::Test {
                                     "05.03.2010 07:00:00", "GSM", 0));
   }
 
-  const fs::path scratch_ =
-      fs::temp_directory_path() / ("kx-com-test-" + std::to_string(GetCurrentProcessId()));
-  const fs::path data_ = scratch_ / "data";
+  testing::ScratchFolder scratch_;
+  // Russian folder and file names check that paths keep their characters on the way to the
+  // server and back.
+  const fs::path data_ = PathFromUtf8(scratch_ / "данные");
 };
 
 TEST_F(ComLink, ReadsGroupsAndCarsWithRussianNames) {
@@ -163,25 +163,24 @@ TEST_F(ComLink, ComputesTracksAndExportsBothKmlKinds) {
   EXPECT_GE(std::chrono::steady_clock::now() - started, kComputeTime);
   ASSERT_EQ(link.TripsNum(), 2);
   link.TripIndex(2);
-  const fs::path track = scratch_ / "track.kml";
-  const fs::path cars = scratch_ / "cars.kml";
-  EXPECT_TRUE(link.ExportTrackToFile(Utf8FromPath(track), 0, "", "", 0, 0, 0xFFFF, 3, 0, 0));
-  EXPECT_TRUE(link.ExportCarsToFile(Utf8FromPath(cars), "7,1001,99", 0, "", "", 3, 0, 0));
+  const std::string track = scratch_ / "трек.kml";
+  const std::string cars = scratch_ / "машины.kml";
+  EXPECT_TRUE(link.ExportTrackToFile(track, 0, "", "", 0, 0, 0xFFFF, 3, 0, 0));
+  EXPECT_TRUE(link.ExportCarsToFile(cars, "7,1001,99", 0, "", "", 3, 0, 0));
 
   TVelorinAutomation local(std::make_unique<AutomationStandIn>(data_));
   ComputeFirstCar(local);
   while (local.ComputingBusy() != 0) std::this_thread::sleep_for(milliseconds(100));
   local.TripIndex(2);
-  EXPECT_TRUE(local.ExportTrackToFile(Utf8FromPath(scratch_ / "local-track.kml"), 0, "", "", 0, 0,
-                                      0xFFFF, 3, 0, 0));
-  EXPECT_TRUE(local.ExportCarsToFile(Utf8FromPath(scratch_ / "local-cars.kml"), "7,1001,99", 0, "",
-                                     "", 3, 0, 0));
-  const std::string track_kml = ReadBytes(track);
+  EXPECT_TRUE(
+      local.ExportTrackToFile(scratch_ / "local-track.kml", 0, "", "", 0, 0, 0xFFFF, 3, 0, 0));
+  EXPECT_TRUE(local.ExportCarsToFile(scratch_ / "local-cars.kml", "7,1001,99", 0, "", "", 3, 0, 0));
+  const std::string track_kml = ReadBytes(PathFromUtf8(track));
   EXPECT_NE(track_kml.find("<LineString>"), std::string::npos) << track_kml;
-  EXPECT_EQ(track_kml, ReadBytes(scratch_ / "local-track.kml"));
-  const std::string cars_kml = ReadBytes(cars);
+  EXPECT_EQ(track_kml, ReadBytes(scratch_.path() / "local-track.kml"));
+  const std::string cars_kml = ReadBytes(PathFromUtf8(cars));
   EXPECT_NE(cars_kml.find("37.61"), std::string::npos) << cars_kml;
-  EXPECT_EQ(cars_kml, ReadBytes(scratch_ / "local-cars.kml"));
+  EXPECT_EQ(cars_kml, ReadBytes(scratch_.path() / "local-cars.kml"));
   EXPECT_THROW(link.TripIndex(3), AutomationError);
 }
 
@@ -211,7 +210,7 @@ TEST_F(ComLink, LinkRunsComOnItsOwnThread) {
 }
 
 TEST_F(ComLink, UnreachableServerFailsTheFirstOperationWithTheSystemsText) {
-  Register(scratch_ / "missing");  // the server starts but cannot serve this folder
+  Register(scratch_.path() / "missing");  // the server starts but cannot serve this folder
   TVelorinAutomation missing_data;
   try {
     (void)missing_data.GroupsNum();

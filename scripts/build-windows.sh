@@ -12,6 +12,7 @@ packages=(
   libboost-dev googletest     # header-only Boost and GoogleTest's sources, built for Windows
   libz-mingw-w64-dev          # zlib for Windows: the unit tests' reference inflater only
   wine wine64 xvfb            # running the programs and the tests
+  imagemagick                 # the screenshots of the KXReports test
 )
 
 missing=()

@@ -52,6 +52,24 @@ echo "== test_service"
 (cd tests/windows && KX_WINDOWS_BUILD="$build" KX_WINE_TEMPLATE="$prepared" \
   PYTHONDONTWRITEBYTECODE=1 python3 -m unittest test_service) || failed+=(test_service)
 
+# KXReports on an X server of its own: the window as the system reports it, an export through the
+# test automation server, the start error box and the headless export. The screenshots stay in
+# the build folder.
+echo "== KXReports window"
+display_file="$build/xvfb-display"
+: >"$display_file"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 </dev/null &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+if ! DISPLAY=":$(cat "$display_file")" python3 tests/windows/test_kxreports.py \
+  --kxreports "$build/reports/KXReports.exe" \
+  --server "$build/tests/windows/VelorinTestServer.exe" \
+  --probe "$build/tests/windows/WindowProbe.exe" --screenshots "$build" </dev/null; then
+  failed+=(test_kxreports)
+fi
+kill "$xvfb" 2>/dev/null || true
+wait "$xvfb" 2>/dev/null || true
+
 if [ ${#failed[@]} -gt 0 ]; then
   echo "Failed under wine: ${failed[*]}" >&2
   exit 1

@@ -47,7 +47,7 @@ CarModel=
 CarNumber=Б7
 [group2]
 GroupName=Спецтехника
-GroupFileName=spec.grp
+GroupFileName=special.grp
 CarsNum=1
 [group2.car1]
 CarDevice=12345678

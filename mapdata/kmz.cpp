@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/cp1251.h"
+#include "common/utf8_path.h"
 #include "mapdata/zip.h"
 #include "mapdata/zip_io.h"
 
@@ -37,15 +38,15 @@ std::filesystem::path TemporaryArchiveName(const std::filesystem::path& archive)
 std::optional<std::string> PackKmz(const std::filesystem::path& kmlFolder,
                                    std::string_view kmlName) {
   std::string kmzName = ReplaceAll(kmlName, ".kml", ".kmz");
-  const std::filesystem::path source = kmlFolder / kmlName;
-  const std::filesystem::path archive = kmlFolder / kmzName;
+  const std::filesystem::path source = kmlFolder / PathFromUtf8(kmlName);
+  const std::filesystem::path archive = kmlFolder / PathFromUtf8(kmzName);
   // The archive is written under a temporary name and renamed into place once complete, so that
   // a fetch during a repack of the same name reads the old archive or the new one, never half of
   // one.
   const std::filesystem::path temporary = TemporaryArchiveName(archive);
   TZip zip;
   if (zip.Create(temporary) != kZipOk) return std::nullopt;
-  const bool added = zip.Add(Cp1251FromUtf8(source.string()), source) == kZipOk;
+  const bool added = zip.Add(Cp1251FromUtf8(Utf8FromPath(source)), source) == kZipOk;
   // Closed in any case, so that the archive file is released.
   const bool closed = zip.Close() == kZipOk;
   if (!added || !closed) {

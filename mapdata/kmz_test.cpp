@@ -18,8 +18,11 @@ using ziptest::Bytes;
 using ziptest::ParseArchive;
 using ziptest::TempFolder;
 
+// The folder as the archive names it: UTF-8 with "/" separators, ending with one.
 std::string FolderText(const std::filesystem::path& folder) {
-  return folder.string() + "/";
+  std::string text = Utf8FromPath(folder);
+  std::replace(text.begin(), text.end(), '\\', '/');
+  return text + "/";
 }
 
 TEST(PackKmz, PacksTheKmlBesideItUnderItsFullPath) {
@@ -41,12 +44,12 @@ TEST(PackKmz, PacksTheKmlBesideItUnderItsFullPath) {
 // The files are reached by their own names; only the entry name is windows-1251.
 TEST(PackKmz, FolderWithCharactersWindows1251Lacks) {
   TempFolder scratch;
-  const std::filesystem::path folder = scratch.path() / "карта 地图";
+  const std::filesystem::path folder = PathFromUtf8(scratch / "карта 地图");
   std::filesystem::create_directory(folder);
   const Bytes content = ziptest::ToBytes("<kml/>");
-  ziptest::WriteFile(folder / "a.kml", content);
+  ziptest::WriteFile(Utf8FromPath(folder / "a.kml"), content);
   EXPECT_EQ(PackKmz(folder, "a.kml"), "a.kmz");
-  const ziptest::Archive archive = ParseArchive(ziptest::ReadFile(folder / "a.kmz"));
+  const ziptest::Archive archive = ParseArchive(ziptest::ReadFile(Utf8FromPath(folder / "a.kmz")));
   ASSERT_EQ(archive.entries, 1);
   EXPECT_EQ(archive.central[0].name,
             Cp1251FromUtf8(FolderText(scratch.path())) + "\xEA\xE0\xF0\xF2\xE0 ?" + "?/a.kml");

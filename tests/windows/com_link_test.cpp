@@ -66,7 +66,7 @@ FleetCar Car(int32_t device, std::string model, std::string number,
 // Two groups with Russian names; the first car has a position and a track of two trips.
 Fleet TestFleet() {
   Fleet fleet;
-  fleet.compute_time = kComputeTime;
+  fleet.computeTime = kComputeTime;
   fleet.groups.push_back(
       {"Доставка",
        "доставка.grp",

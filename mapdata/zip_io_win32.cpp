@@ -99,14 +99,29 @@ bool ArchiveFile::Close() {
   return CloseHandle(handle) != 0;
 }
 
+bool MoveArchiveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  // Windows refuses to rename over a file that a reader still holds, so the old archive is moved
+  // aside first (its readers finish it); a fetch in the moment between finds no archive, which it
+  // answers like any missing one, never with half of one.
+  if (RemoveOldArchive(to) && MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return true;
+  }
+  DeleteFileW(from.c_str());
+  return false;
+}
+
+void DiscardArchive(const std::filesystem::path& path) {
+  DeleteFileW(path.c_str());
+}
+
 SourceFile::~SourceFile() {
   CloseFile(handle_);
 }
 
 bool SourceFile::Open(const std::filesystem::path& path) {
   CloseFile(handle_);
-  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION information{};
   if (!GetFileInformationByHandle(handle, &information) ||

@@ -90,6 +90,9 @@ TEST(PackKmz, ReadersDuringARepackSeeAWholeArchive) {
   int partial = 0;
   while (packing) {
     std::ifstream file(folder / "a.kmz", std::ios::binary);
+    // On Windows the name can be free for a moment while an archive that a reader holds is moved
+    // aside: a fetch then finds none and answers as for a missing archive, never with half of one.
+    if (!file) continue;
     const std::string bytes{std::istreambuf_iterator<char>(file), {}};
     ++reads;
     if (bytes.size() < 22 || bytes.compare(bytes.size() - 22, 4, "PK\x05\x06") != 0) ++partial;

@@ -100,9 +100,11 @@ bool ArchiveFile::Close() {
 }
 
 bool MoveArchiveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  // Windows refuses to rename over a file that a reader still holds, so the old archive is moved
-  // aside first (its readers finish it); a fetch in the moment between finds no archive, which it
-  // answers like any missing one, never with half of one.
+  // An archive nobody is reading is replaced in one rename. Windows refuses to rename over a file
+  // that a reader holds; then the old archive is moved aside for its readers first (when they
+  // share deletion, as the service's replies do), and a fetch in the moment between finds no
+  // archive, which it answers like any missing one, never with half of one.
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
   if (RemoveOldArchive(to) && MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     return true;
   }

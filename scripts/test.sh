@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test: unit tests, end-to-end tests against the
 # real binaries and the browser tests; then the unit tests of the concurrent and the format code
-# again under ThreadSanitizer and under AddressSanitizer with UndefinedBehaviorSanitizer.
+# again under ThreadSanitizer and under AddressSanitizer with UndefinedBehaviorSanitizer; then the
+# Windows programs, cross-built with mingw-w64 and tested under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -23,4 +24,5 @@ for kind in thread address; do
       "$binary" --gtest_brief=1
   done
 done
+scripts/test-windows.sh
 echo "All tests passed."

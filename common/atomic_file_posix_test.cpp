@@ -9,6 +9,7 @@
 
 #include "common/atomic_file.h"
 #include "common/ini_file.h"
+#include "common/testing/read_file.h"
 #include "common/testing/scratch_folder.h"
 
 namespace kx {
@@ -16,12 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using kx::testing::ReadFile;
 
 class AtomicFilePosix : public ::testing::Test {
  protected:

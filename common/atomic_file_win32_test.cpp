@@ -11,6 +11,7 @@
 
 #include "common/atomic_file.h"
 #include "common/ini_file.h"
+#include "common/testing/read_file.h"
 #include "common/testing/scratch_folder.h"
 #include "common/utf8_path.h"
 
@@ -19,12 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using kx::testing::ReadFile;
 
 class AtomicFileWin32 : public ::testing::Test {
  protected:

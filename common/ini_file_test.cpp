@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/testing/read_file.h"
 #include "common/testing/scratch_folder.h"
 
 namespace kx {
@@ -12,12 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using kx::testing::ReadFile;
 
 class TempFolder : public ::testing::Test {
  protected:

@@ -99,14 +99,6 @@ std::optional<KmlElement> KmlElement::Child(std::string_view local_name) const {
   return std::nullopt;
 }
 
-KmlElement KmlElement::RequiredChild(std::string_view local_name) const {
-  const auto child = Child(local_name);
-  if (!child) {
-    throw KmlError("\"" + LocalName() + "\" has no element \"" + std::string(local_name) + "\"");
-  }
-  return *child;
-}
-
 KmlElement KmlElement::AppendChild(std::string_view local_name) {
   xmlNode* parent = Node(node_);
   xmlNode* child = xmlNewDocNode(parent->doc, parent->ns, Chars(std::string(local_name)), nullptr);

@@ -33,8 +33,8 @@ def read_ini(path):
     return sections
 
 
-def wait_for(condition, what):
-    deadline = time.monotonic() + TIMEOUT
+def wait_for(condition, what, timeout=TIMEOUT):
+    deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         result = condition()
         if result:

@@ -11,8 +11,11 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
+
+# The Linux tool's test holds the INI reader and the wait loop both tests use.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "reports"))
+import kxreports_test as reports  # noqa: E402
 
 ARGS = None
 CAPTION = "Выгрузка списка транспорта"
@@ -70,16 +73,6 @@ def wine(*args, check=True, timeout=60):
     return result
 
 
-def wait_for(condition, what):
-    deadline = time.monotonic() + TIMEOUT
-    while time.monotonic() < deadline:
-        result = condition()
-        if result:
-            return result
-        time.sleep(0.2)
-    raise AssertionError("timed out waiting for " + what)
-
-
 def probe(caption):
     """The probe's report of a visible top-level window: top-level keys, and the children as a
     list of dicts; None while there is no such window."""
@@ -97,20 +90,6 @@ def probe(caption):
             window[key] = value
     window["children"] = children
     return window
-
-
-def read_ini(path):
-    """Sections of a windows-1251 INI file as dicts (names lower-case)."""
-    sections, current = {}, None
-    with open(path, encoding="cp1251") as f:
-        for line in f.read().splitlines():
-            line = line.strip()
-            if line.startswith("[") and line.endswith("]"):
-                current = sections.setdefault(line[1:-1].lower(), {})
-            elif current is not None and "=" in line:
-                key, value = line.split("=", 1)
-                current.setdefault(key.strip().lower(), value.strip())
-    return sections
 
 
 def screenshot(name):
@@ -145,7 +124,7 @@ class KXReports(unittest.TestCase):
         tool = subprocess.Popen(["wine", self.tool], stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(self.close_window, tool)
-        return wait_for(lambda: probe(CAPTION), "the window")
+        return reports.wait_for(lambda: probe(CAPTION), "the window", TIMEOUT)
 
     def close_window(self, tool):
         wine(ARGS.probe, "close", CAPTION, check=False)
@@ -182,9 +161,9 @@ class KXReports(unittest.TestCase):
         self.register_server()
         self.open_window()
         wine(ARGS.probe, "click", CAPTION)
-        ini = wait_for(lambda: os.path.exists(self.device_list) and
-                       read_ini(self.device_list)["main"].get("devcount") == "3" and
-                       read_ini(self.device_list), "the export")
+        ini = reports.wait_for(lambda: os.path.exists(self.device_list) and
+                               reports.read_ini(self.device_list)["main"].get("devcount") == "3" and
+                               reports.read_ini(self.device_list), "the export", TIMEOUT)
         self.assertEqual(ini["dev0"], {"devnum": "1001", "carmodel": "ГАЗель",
                                        "carnumber": "А123ВС77", "groupname": "Доставка",
                                        "groupfile": "доставка.grp"})
@@ -196,14 +175,14 @@ class KXReports(unittest.TestCase):
     def test_unregistered_server_gets_the_start_error_box(self):
         self.open_window()
         wine(ARGS.probe, "click", CAPTION)
-        box = wait_for(lambda: probe(BOX_CAPTION), "the error box")
+        box = reports.wait_for(lambda: probe(BOX_CAPTION), "the error box", TIMEOUT)
         screenshot("kxreports-start-error.png")
         texts = [child["text"] for child in box["children"]]
         self.assertIn("Ошибка запуска ПО Velorin", texts)
         self.assertEqual([child["text"] for child in box["children"]
                           if child["class"] == "Button"], ["OK"])
         wine(ARGS.probe, "close", BOX_CAPTION)
-        wait_for(lambda: probe(BOX_CAPTION) is None, "the box to close")
+        reports.wait_for(lambda: probe(BOX_CAPTION) is None, "the box to close", TIMEOUT)
         self.assertFalse(os.path.exists(self.device_list))
 
     def test_headless_export(self):
@@ -213,7 +192,7 @@ class KXReports(unittest.TestCase):
         self.register_server()
         result = wine(self.tool, "--export", check=False)
         self.assertEqual(result.returncode, 0, result.stderr)
-        self.assertEqual(read_ini(self.device_list)["main"]["devcount"], "3")
+        self.assertEqual(reports.read_ini(self.device_list)["main"]["devcount"], "3")
 
 
 def main():

@@ -13,6 +13,9 @@ import unittest
 
 SERVER = os.environ.get("KX_WEB_SERVER", "")
 START_TIMEOUT = 15.0
+# What AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer and ThreadSanitizer print.
+SANITIZER_REPORTS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
+                     "WARNING: ThreadSanitizer")
 
 
 def password_digest(login, password):
@@ -85,9 +88,10 @@ class Server:
         """folder_arg: the --folder text as given (default: the folder's absolute path), read
         relative to cwd."""
         self.folder = folder
+        self.errors = tempfile.TemporaryFile()
         self.process = subprocess.Popen(
             [SERVER, "--folder", folder_arg or folder.path] + list(extra_args),
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=cwd,
+            stdout=subprocess.DEVNULL, stderr=self.errors, cwd=cwd,
             env=dict(os.environ, **(env or {})))
 
     def wait_listening(self):
@@ -103,19 +107,24 @@ class Server:
         raise AssertionError("server did not listen on port %d" % self.folder.port)
 
     def stop(self):
-        """SIGTERM; returns (exit status, seconds taken)."""
-        if self.process.poll() is not None:
-            return self.process.returncode, 0.0
+        """SIGTERM; returns (exit status, seconds taken). Fails when a sanitizer build of the
+        server reported an error while it ran."""
         started = time.monotonic()
-        self.process.send_signal(signal.SIGTERM)
-        try:
-            status = self.process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            status = self.process.wait()
-        self.process.stdout.close()
-        self.process.stderr.close()
-        return status, time.monotonic() - started
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.check_sanitizer_reports()
+        return self.process.returncode, time.monotonic() - started
+
+    def check_sanitizer_reports(self):
+        self.errors.seek(0)
+        errors = self.errors.read().decode("utf-8", "replace")
+        if any(report in errors for report in SANITIZER_REPORTS):
+            raise AssertionError("the server's sanitizer reported:\n" + errors[-20000:])
 
     def connect(self, host="127.0.0.1", source=None):
         return Client(host, self.folder.port, source)

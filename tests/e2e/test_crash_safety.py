@@ -56,7 +56,8 @@ def account_in(sections, login):
             raise AssertionError("%s is listed in [main] without its section" % login)
         return None
     if listed.count(login) != 1:
-        raise AssertionError("%s has a section but is listed %d times" % (login, listed.count(login)))
+        raise AssertionError("%s has a section but is listed %d times"
+                             % (login, listed.count(login)))
     devices = tuple(int(section["dev%d" % j]) for j in range(int(section.get("devcount", "0"))))
     return (section["pass"], int(section["r"]), devices)
 

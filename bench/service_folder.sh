@@ -28,9 +28,10 @@ open(os.path.join(folder, "DeviceList.ini"), "w").write("\n".join(lines) + "\n")
 PY
 }
 
-# Starts the server on the folder and waits until it listens: sets `server`.
+# Starts the server on the folder (with any further arguments given) and waits until it listens:
+# sets `server`.
 start_service() {
-  "$build/service/KXWebServer" --folder "$folder" & server=$!
+  "$build/service/KXWebServer" --folder "$folder" "$@" & server=$!
   for _ in $(seq 100); do
     (exec 3<>/dev/tcp/127.0.0.1/"$port") 2>/dev/null && return
     sleep 0.1

@@ -63,7 +63,7 @@ void SyncFolderOf(const std::filesystem::path& path) {
 
 std::filesystem::path WriteTemporaryBeside(const std::filesystem::path& target,
                                            std::string_view bytes) {
-  std::string pattern = target.string() + ".tmp-XXXXXX";
+  std::string pattern = target.string() + kTemporaryMark + "XXXXXX";
   const int fd = ::mkstemp(pattern.data());
   if (fd < 0) ThrowErrno("cannot create a temporary file beside " + target.string());
   TemporaryFile temporary(fd, pattern);

@@ -70,8 +70,9 @@ TemporaryFile CreateTemporaryBeside(const std::filesystem::path& target) {
   const auto stamp = static_cast<unsigned long long>(GetTickCount64());
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     std::filesystem::path path = target;
-    path += L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(stamp) +
-            L"-" + std::to_wstring(counter.fetch_add(1));
+    path += std::filesystem::path(kTemporaryMark).native() +
+            std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(stamp) + L"-" +
+            std::to_wstring(counter.fetch_add(1));
     const HANDLE handle =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
     if (handle != INVALID_HANDLE_VALUE) return TemporaryFile(handle, std::move(path));

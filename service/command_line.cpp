@@ -55,6 +55,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       line.signInBlock = PositiveMilliseconds(arguments[++i]);
       continue;
     }
+    if (argument == "--cleanup-hour-ms" && hasValue) {
+      line.cleanupHour = PositiveMilliseconds(arguments[++i]);
+      continue;
+    }
     const std::string name = SwitchName(argument);
     if (name == "INSTALL") {
       line.action = ServiceAction::Install;

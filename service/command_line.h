@@ -21,6 +21,9 @@ struct CommandLine {
   // --sign-in-block-ms N: for tests only, so that the end of a sign-in block can be seen in
   // seconds.
   std::optional<std::chrono::milliseconds> signInBlock;
+  // --cleanup-hour-ms N: for tests and benchmarks only; the length of the hour in which
+  // DelInterval and FileTimeToLive count, so that the clean-up can be seen in seconds.
+  std::optional<std::chrono::milliseconds> cleanupHour;
 };
 
 // Switches are INSTALL, UNINSTALL and SILENT after "/" or "-", in any letter case. Throws

@@ -21,6 +21,8 @@ TEST(CommandLine, SwitchesInAnyCaseAfterSlashOrHyphen) {
             std::chrono::milliseconds(1500));
   EXPECT_EQ(ParseCommandLine({"--sign-in-block-ms", "2000"}).signInBlock,
             std::chrono::milliseconds(2000));
+  EXPECT_EQ(ParseCommandLine({"--cleanup-hour-ms", "5000"}).cleanupHour,
+            std::chrono::milliseconds(5000));
 }
 
 TEST(CommandLine, FolderIsMadeAbsoluteWithoutATrailingSeparator) {
@@ -41,6 +43,7 @@ TEST(CommandLine, AnythingElseIsAUsageError) {
   EXPECT_THROW((void)ParseCommandLine({"--folder"}), std::invalid_argument);
   EXPECT_THROW((void)ParseCommandLine({"--session-timeout-ms", "0"}), std::invalid_argument);
   EXPECT_THROW((void)ParseCommandLine({"--sign-in-block-ms", "-5"}), std::invalid_argument);
+  EXPECT_THROW((void)ParseCommandLine({"--cleanup-hour-ms", "0"}), std::invalid_argument);
   EXPECT_THROW((void)ParseCommandLine({"install"}), std::invalid_argument);
 }
 

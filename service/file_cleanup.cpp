@@ -38,7 +38,7 @@ bool IsGeneratedMapFileName(const fs::path& name) {
          std::tolower(static_cast<unsigned char>(text[dot + 2])) == 'm';
 }
 
-void DeleteOldFiles(const fs::path& folder, std::chrono::hours timeToLive,
+void DeleteOldFiles(const fs::path& folder, std::chrono::milliseconds timeToLive,
                     fs::file_time_type now) noexcept {
   if (folder.empty()) return;
   try {

@@ -13,7 +13,7 @@ namespace kx {
 // failing read of its entries) ends the sweep quietly. Never throws: a sweep runs on the main
 // thread's event loop, which an exception would end. The time to live is at most kMaxCleanupHours.
 void DeleteOldFiles(
-    const std::filesystem::path& folder, std::chrono::hours timeToLive,
+    const std::filesystem::path& folder, std::chrono::milliseconds timeToLive,
     std::filesystem::file_time_type now = std::filesystem::file_time_type::clock::now()) noexcept;
 
 // Whether a directory entry name is one of the generated map files the sweep considers.

@@ -4,6 +4,7 @@
 #include <exception>
 #include <fstream>
 
+#include "common/atomic_file.h"
 #include "common/cp1251.h"
 #include "common/main_thread_gate.h"
 #include "common/utf8_path.h"
@@ -59,6 +60,8 @@ void TKXWEBService::ServiceStop() {
 
 void TKXWEBService::LoadConfiguration() {
   LoadSettings();
+  // Only this process writes Users.ini, and no request is served yet.
+  RemoveLeftoverTemporaries(state_->File("Users.ini"));
   ReloadUserAccounts(*state_);
 }
 
@@ -72,8 +75,8 @@ void TKXWEBService::LoadSettings() {
   // A service has nobody to ask: a refused dispatcher call raises at once.
   ConfigureLinks({settings.AutomationProgID, nullptr});
   kmlFolder_ = state_->File("kml");
-  fileTimeToLive_ = std::chrono::hours(settings.FileTimeToLive);
-  delInterval_ = settings.DelInterval;
+  fileTimeToLive_ = settings.FileTimeToLive * options_.cleanupHour;
+  delInterval_ = settings.DelInterval.count() * options_.cleanupHour;
   state_->signInGuard = SignInGuard(settings.MaxFailedSignIns, options_.signInBlock);
   TimerToDelTimer();
 }

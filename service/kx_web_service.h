@@ -24,6 +24,8 @@ struct ServiceOptions {
   std::filesystem::path folder;  // the service folder
   std::chrono::milliseconds sessionTimeout;
   std::chrono::milliseconds signInBlock = kSignInBlockTime;
+  // The unit of DelInterval and FileTimeToLive.
+  std::chrono::milliseconds cleanupHour = std::chrono::hours(1);
 };
 
 class TKXWEBService {
@@ -60,8 +62,8 @@ class TKXWEBService {
   // The clean-up timer and what its sweep needs, copied from the settings at start-up.
   boost::asio::steady_timer timerToDel_;
   std::filesystem::path kmlFolder_;
-  std::chrono::hours fileTimeToLive_{1};
-  std::chrono::hours delInterval_{1};
+  std::chrono::milliseconds fileTimeToLive_{std::chrono::hours(1)};
+  std::chrono::milliseconds delInterval_{std::chrono::hours(1)};
 };
 
 }  // namespace kx

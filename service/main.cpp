@@ -40,7 +40,8 @@ int RunService(const kx::CommandLine& line) {
 
   kx::TKXWEBService service(mainLoop, {line.folder.value_or(kx::GetServiceFolder()),
                                        line.sessionTimeout.value_or(kx::web::kSessionTimeout),
-                                       line.signInBlock.value_or(kx::kSignInBlockTime)});
+                                       line.signInBlock.value_or(kx::kSignInBlockTime),
+                                       line.cleanupHour.value_or(std::chrono::hours(1))});
   int status = 0;
   std::thread serviceThread([&, stopped = stopRequested.get_future().share()] {
     status = kx::HostService(service, stopped);

@@ -94,6 +94,22 @@ class Lifecycle(unittest.TestCase):
         self.assertTrue(os.path.exists(young))
         self.assertTrue(os.path.exists(other))
 
+    def test_timer_sweeps_files_older_than_their_time_to_live(self):
+        # An "hour" of 300 ms: every 0.6 s the timer deletes map files older than 0.3 s.
+        self.folder.write("Settings.ini", b"[main]\r\nport=%d\r\nDelInterval=2\r\n"
+                                          b"FileTimeToLive=1\r\n" % self.folder.port)
+        server = Server(self.folder, ["--cleanup-hour-ms", "300"]).wait_listening()
+        try:
+            made = self.folder.file("kml/made.kmz")
+            with open(made, "wb") as f:
+                f.write(b"x")
+            deadline = time.monotonic() + 5
+            while os.path.exists(made) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            self.assertFalse(os.path.exists(made))
+        finally:
+            server.stop()
+
 
 class UnreadableAccountsOrVehicles(unittest.TestCase):
     """A Users.ini or DeviceList.ini that exists but cannot be read (here a folder stands in its

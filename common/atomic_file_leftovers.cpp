@@ -1,0 +1,25 @@
+#include "common/atomic_file.h"
+
+#include <system_error>
+
+namespace kx {
+
+void RemoveLeftoverTemporaries(const std::filesystem::path& target) noexcept {
+  const std::filesystem::path folder =
+      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  const std::filesystem::path::string_type prefix =
+      target.filename().native() + std::filesystem::path(kTemporaryMark).native();
+  std::error_code error;
+  std::filesystem::directory_iterator entries(folder, error);
+  if (error) return;
+  for (const std::filesystem::directory_entry& entry : entries) {
+    const std::filesystem::path::string_type name = entry.path().filename().native();
+    // A leftover that cannot be removed is tried again at the next start.
+    if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+        entry.is_regular_file(error)) {
+      std::filesystem::remove(entry.path(), error);
+    }
+  }
+}
+
+}  // namespace kx

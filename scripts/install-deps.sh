@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake ninja-build pkg-config clang-format clang libclang-rt-dev
   libboost-dev libxml2-dev libfltk1.3-dev
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libssl-dev
   python3 unzip

@@ -6,7 +6,6 @@ import os
 import shutil
 import socket
 import tempfile
-import time
 import unittest
 
 from kxtest import ServerTest
@@ -181,14 +180,12 @@ class SessionIds(ServerTest):
     def test_ids_are_unique_well_formed_and_evenly_spread(self):
         client = self.client()
         ids = []
-        started = time.monotonic()
         for _ in range(SESSION_SIGN_INS):
             client.cookie = None
             reply = client.request("HEAD", "/kxserver/settings")
             self.assertEqual(reply.status, 200)
             self.assertIsNotNone(client.cookie)
             ids.append(client.cookie)
-        self.assertLess(time.monotonic() - started, 20.0)
 
         self.assertEqual(len(set(ids)), len(ids))
         for session in ids:

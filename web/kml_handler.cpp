@@ -1,9 +1,7 @@
 #include "web/kml_handler.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "common/request_pattern.h"
+#include "web/folder_file.h"
 
 namespace kx {
 namespace {
@@ -18,11 +16,11 @@ bool IsArchiveName(std::string_view query) {
 void ServeKmz(RequestScope& scope) {
   const std::string& query = scope.exchange.request.query;
   if (!IsArchiveName(query)) return;
-  const std::filesystem::path archive = scope.state.File("kml") / query;
-  // A name the file system refuses (too long for it) is a missing archive like any other.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(archive, error)) return;
-  scope.exchange.response.file = web::BodyFile::Open(archive);
+  // A name the file system refuses (too long for it) is a missing archive like any other, and so
+  // is a link out of the folder.
+  if (const auto archive = FileInFolder(scope.state.File("kml"), query)) {
+    scope.exchange.response.file = web::BodyFile::Open(*archive);
+  }
 }
 
 }  // namespace kx

@@ -1,8 +1,8 @@
 #include "web/static_file_handler.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
+
+#include "web/folder_file.h"
 
 namespace kx {
 namespace {
@@ -12,19 +12,20 @@ bool IsNameCharacter(char c) {
          c == '-';
 }
 
-// Sends the file as the body when it exists; the empty reply otherwise. A file that exists but
-// cannot be opened throws, which the server answers with its error reply.
-void SendFileIfPresent(RequestScope& scope, const std::filesystem::path& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return;
-  scope.exchange.response.file = web::BodyFile::Open(path);
+// Sends the file as the body when the folder holds it; the empty reply otherwise (a link out of
+// the folder included). A file that exists but cannot be opened throws, which the server answers
+// with its error reply.
+void SendFileIfPresent(RequestScope& scope, std::string_view folder, std::string_view name) {
+  if (const auto file = FileInFolder(scope.state.File(folder), name)) {
+    scope.exchange.response.file = web::BodyFile::Open(*file);
+  }
 }
 
 void ServeFromFolder(RequestScope& scope, std::string_view folder,
                      std::initializer_list<std::string_view> extensions) {
   const std::string_view name = scope.exchange.request.query;
   if (!IsAcceptedStaticName(name, extensions)) return;
-  SendFileIfPresent(scope, scope.state.File(folder) / name);
+  SendFileIfPresent(scope, folder, name);
 }
 
 }  // namespace
@@ -52,7 +53,7 @@ void HandleImageFile(RequestScope& scope) {
 }
 
 void HandleFavicon(RequestScope& scope) {
-  SendFileIfPresent(scope, scope.state.File("img") / "favicon.ico");
+  SendFileIfPresent(scope, "img", "favicon.ico");
 }
 
 }  // namespace kx

@@ -1,6 +1,7 @@
 // Files served unchanged from the service's js, css and img folders. A request names the file in
-// its query string; only a plain name with one of the folder's extensions is accepted, so no file
-// outside the three folders can be reached.
+// its query string; only a plain name with one of the folder's extensions is accepted, and a link
+// in a folder is followed only while it stays inside that folder, so no file outside the three
+// folders can be reached.
 #pragma once
 
 #include <initializer_list>

@@ -31,6 +31,8 @@ const cp1251 = (() => {
   return (text) => Buffer.from([...text].map((c) => (table.has(c) ? table.get(c) : 0x3f)));
 })();
 
+export { cp1251 };
+
 export function passwordDigest(login, password) {
   let inner = createHash('md5').update(cp1251(password)).digest();
   const zero = inner.indexOf(0);
@@ -68,11 +70,11 @@ function usersIni(users) {
   return ini(sections);
 }
 
-// vehicles: [{device, model, group, groupFile}]
+// vehicles: [{device, model, number, group, groupFile}]
 function deviceListIni(vehicles) {
   const sections = [['main', { devCount: vehicles.length }]];
   vehicles.forEach((v, j) => {
-    sections.push([`dev${j}`, { devnum: v.device, carmodel: v.model, carnumber: '', groupname: v.group, groupfile: v.groupFile }]);
+    sections.push([`dev${j}`, { devnum: v.device, carmodel: v.model, carnumber: v.number || '', groupname: v.group, groupfile: v.groupFile }]);
   });
   return ini(sections);
 }
@@ -123,17 +125,19 @@ async function waitListening(port, child) {
   throw new Error(`KXWebServer did not listen on ${port}`);
 }
 
-// Starts a server; options: users, vehicles, settings (extra Settings.ini lines), useKX.
-export async function startServer({ users = [], vehicles = [], settings = '', useKX = 1 } = {}) {
+// Starts a server; options: users, vehicles, settings (extra Settings.ini lines), useKX and
+// useDeviceList (0: the vehicle list comes from the dispatcher), env (added to the server's
+// environment).
+export async function startServer({ users = [], vehicles = [], settings = '', useKX = 1, useDeviceList = 1, env = {} } = {}) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'kx-browser-'));
   const port = await freePort();
   fs.mkdirSync(path.join(folder, 'kml'));
   copyStatic(folder);
   fs.writeFileSync(path.join(folder, 'Settings.ini'),
-      cp1251(`[main]\r\nport=${port}\r\nUseKX=${useKX}\r\nUseDeviceList=1\r\n${settings}`));
+      cp1251(`[main]\r\nport=${port}\r\nUseKX=${useKX}\r\nUseDeviceList=${useDeviceList}\r\n${settings}`));
   fs.writeFileSync(path.join(folder, 'Users.ini'), usersIni(users));
   fs.writeFileSync(path.join(folder, 'DeviceList.ini'), deviceListIni(vehicles));
-  const child = spawn(SERVER, ['--folder', folder], { stdio: ['ignore', 'ignore', 'pipe'] });
+  const child = spawn(SERVER, ['--folder', folder], { stdio: ['ignore', 'ignore', 'pipe'], env: { ...process.env, ...env } });
   let stderr = '';
   child.stderr.on('data', (chunk) => { stderr += chunk; });
   await waitListening(port, child);

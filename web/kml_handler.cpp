@@ -6,14 +6,11 @@
 #include "common/request_pattern.h"
 
 namespace kx {
-namespace {
 
 bool IsArchiveName(std::string_view query) {
   static const RequestPattern kArchiveName("^[0-9A-F]+\\.kmz$");
   return kArchiveName.Match(query).has_value();
 }
-
-}  // namespace
 
 void ServeKmz(RequestScope& scope) {
   const std::string& query = scope.exchange.request.query;

@@ -89,6 +89,8 @@ void CheckOutput(const Folders& folders, const std::string& expected, const std:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const Folders folders;
   const std::string_view input(reinterpret_cast<const char*>(data), size);
+  // Only a file that names the marker, never one that holds its text, may be checked for it.
+  if (input.find(kSecret) != std::string_view::npos) return 0;
   const std::string file = WithMarkerPath(input, folders.root / "marker.xml");
   const fs::path source = folders.root / "dispatcher" / "LastPosition" / "0000077.kml";
   std::ofstream(source, std::ios::binary)

@@ -1,9 +1,9 @@
 // libFuzzer target for the page templates with hostile names: logins, display settings, managed
 // users, vehicle, group and group file names taken from the input are expanded into every page
 // for every kind of session. Each name starts with a marker that no page holds, so finding the
-// name's text up to its first quote, "<", ">" or backslash (with what follows it) in a page means
-// it stands there unescaped and could leave its attribute or script string. Vehicle and group
-// names, which stand in script strings, must not keep their line breaks either.
+// name's text up to its first quote, "<" or ">" in a page means it stands there unescaped and
+// could leave its attribute or script string. Vehicle and group names, which stand in script
+// strings, must not keep their line breaks or backslashes either.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -40,11 +40,14 @@ std::array<std::string, kNames> NamesOf(std::string_view input) {
 
 // The shortest start of the name that must never appear in a page, or "" when it holds nothing
 // that could break out of its context.
-std::string UnsafeStart(std::string_view name, std::string_view breaking) {
+std::string UnsafeStart(std::string_view name, bool script) {
+  const std::string_view breaking = script ? "\"'<>\r\n" : "\"'<>";
   for (size_t i = kMarkerSize; i < name.size(); ++i) {
     if (breaking.find(name[i]) != std::string_view::npos) return std::string(name.substr(0, i + 1));
-    // A backslash is escaped to one that starts "\x" or "\u": what follows it decides.
-    if (name[i] == '\\' && i + 1 < name.size() && name[i + 1] != 'x' && name[i + 1] != 'u') {
+    // In a script string a backslash is escaped to one that starts "\x" or "\u": what follows
+    // it decides. In HTML it is an ordinary character.
+    if (script && name[i] == '\\' && i + 1 < name.size() && name[i + 1] != 'x' &&
+        name[i + 1] != 'u') {
       return std::string(name.substr(0, i + 2));
     }
   }
@@ -52,8 +55,8 @@ std::string UnsafeStart(std::string_view name, std::string_view breaking) {
 }
 
 void CheckAbsent(const std::string& page, const std::array<std::string, kNames>& names,
-                 const std::string& name, std::string_view breaking) {
-  const std::string start = UnsafeStart(name, breaking);
+                 const std::string& name, bool script) {
+  const std::string start = UnsafeStart(name, script);
   if (start.empty()) return;
   // Another name holding this one's marker could put the start into the page by itself.
   for (const std::string& other : names) {
@@ -105,8 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (const bool checkBoxMode : {false, true}) {
         const std::string out =
             kx::ExpandTemplate(state, page, session, "Ошибка", checkBoxMode, "T");
-        for (const std::string& name : n) CheckAbsent(out, n, name, "\"'<>");
-        for (const size_t i : {7, 8}) CheckAbsent(out, n, n[i], "\"'<>\r\n");
+        for (const std::string& name : n) CheckAbsent(out, n, name, false);
+        for (const size_t i : {7, 8}) CheckAbsent(out, n, n[i], true);
       }
     }
   }

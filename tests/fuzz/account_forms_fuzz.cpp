@@ -43,14 +43,16 @@ void CheckSignIn(std::string_view form, bool guestExists) {
   const kx::Credentials credentials = kx::ParseSignInForm(form, guestExists);
   if (credentials.login.empty()) return;
   Check(IsLogin(credentials.login) && IsFieldText(credentials.password));
-  if (credentials.login == kx::kGuestLogin) Check(credentials.password.empty());
-  const std::string written = "kx_login=" + credentials.login + "&password=" + credentials.password;
-  // Either the form is what was read (up to a further "&"), or it did not parse and names the
-  // guest.
-  if (form.starts_with(written) && (form.size() == written.size() || form[written.size()] == '&')) {
+  // The guest signs in without a password: from its own form, or from a form that did not parse.
+  if (credentials.login == kx::kGuestLogin) {
+    Check(credentials.password.empty());
+    Check(guestExists || form.starts_with("kx_login=guest&password="));
     return;
   }
-  Check(credentials.login == kx::kGuestLogin && guestExists);
+  // Anyone else: the form is what was read, up to a further "&".
+  const std::string written = "kx_login=" + credentials.login + "&password=" + credentials.password;
+  Check(form.starts_with(written) &&
+        (form.size() == written.size() || form[written.size()] == '&'));
 }
 
 void CheckAccount(std::string_view query) {

@@ -57,8 +57,10 @@ class ScratchFile {
 
 // The group document's skeleton from the first vehicle file: its declaration and document
 // element, emptied, with one "Folder".
-KmlDocument GroupSkeleton(const fs::path& source, const fs::path& target) {
-  KmlDocument document = LoadCopy(source, target);
+// Read through the scratch copy like every vehicle file, so that the target is only ever written
+// whole: a file that fails to parse leaves no copy of itself under the target's name.
+KmlDocument GroupSkeleton(const fs::path& source, const fs::path& scratch) {
+  KmlDocument document = LoadCopy(source, scratch);
   KmlElement root = document.Root();
   root.RemoveChildren();
   root.AppendChild("Folder");
@@ -114,7 +116,7 @@ bool BuildGroupKml(const KmlWriterContext& context, std::string_view groupFile,
        GroupVehicles(sessionVehicles, context.vehicles, groupFile)) {
     const auto source = LastPositionFile(context.KXServerPath, entry->params.device);
     if (!source) continue;
-    if (!group) group = GroupSkeleton(*source, target);
+    if (!group) group = GroupSkeleton(*source, scratch.Path());
     const KmlDocument vehicleFile = LoadCopy(*source, scratch.Path());
     AppendPlacemark(*group, entry->params, vehicleFile.Root().FirstNode(), gmt);
   }

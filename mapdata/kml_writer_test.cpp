@@ -179,6 +179,12 @@ TEST_F(KmlWriterTest, BrokenGroupMemberLeavesNoScratchFile) {
   EXPECT_FALSE(fs::exists(root_ / "kml" / "_G.kml"));
 }
 
+TEST_F(KmlWriterTest, BrokenFirstGroupMemberLeavesNoCopyUnderTheTargetName) {
+  WriteLastPosition("0000077.kml", "");
+  EXPECT_THROW((void)BuildGroupKml(Context(), "north.grp", {"77"}, 0, "G.kml"), KmlError);
+  EXPECT_TRUE(KmlFolderNames().empty());
+}
+
 // Real-looking dispatcher files written back: the bytes are libxml2's (made by the Linux build)
 // and every platform's DOM must give the same ones.
 class KmlWriterBytesTest : public KmlWriterTest {

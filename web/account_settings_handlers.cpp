@@ -4,9 +4,8 @@
 
 #include "common/ini_file.h"
 #include "common/main_thread_gate.h"
-#include "common/request_pattern.h"
+#include "web/account_forms.h"
 #include "web/display_settings_query.h"
-#include "web/raw_query.h"
 #include "web/reply_text.h"
 #include "web/users_ini_edits.h"
 
@@ -14,17 +13,15 @@ namespace kx {
 namespace {
 
 std::string_view NewPass(RequestScope& scope) {
-  // Anchored at the start only: whatever follows the new password after a further "&" is ignored.
-  static const RequestPattern kGrammar("^OldPass=([^&]+)&NewPass=([^&]*)");
   const std::string& query = scope.exchange.request.query;
   if (query.empty()) return kReplyDone;
-  const auto groups = MatchRawQuery(kGrammar, query);
-  if (!groups) return kReplyRefused;
+  const std::optional<PasswordChange> change = ParseNewPassQuery(query);
+  if (!change) return kReplyRefused;
   const std::string& login = scope.context.login;
-  const std::string newPassword = login == kDemoLogin ? kDemoPassword : (*groups)[1];
+  const std::string newPassword = login == kDemoLogin ? kDemoPassword : change->newPassword;
   if (newPassword.empty()) return kReplyDone;  // an empty new password changes nothing
   // Both passwords are digested as the request carried them, still URL-encoded.
-  const std::string oldDigest = PasswordDigest(login, (*groups)[0]);
+  const std::string oldDigest = PasswordDigest(login, change->oldPassword);
   const std::string newDigest = PasswordDigest(login, newPassword);
 
   MainThreadSection gate;

@@ -4,14 +4,11 @@
 #include "web/folder_file.h"
 
 namespace kx {
-namespace {
 
 bool IsArchiveName(std::string_view query) {
   static const RequestPattern kArchiveName("^[0-9A-F]+\\.kmz$");
   return kArchiveName.Match(query).has_value();
 }
-
-}  // namespace
 
 void ServeKmz(RequestScope& scope) {
   const std::string& query = scope.exchange.request.query;

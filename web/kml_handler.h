@@ -2,9 +2,15 @@
 // session.
 #pragma once
 
+#include <string_view>
+
 #include "web/request_context.h"
 
 namespace kx {
+
+// True for the archive names that are served: one or more upper-case hexadecimal digits and
+// ".kmz", the names the vehicle data request gives its archives; nothing that leaves the folder.
+[[nodiscard]] bool IsArchiveName(std::string_view query);
 
 // Sends the named archive as the body. Only names of one or more upper-case hexadecimal digits
 // and ".kmz" (the names the vehicle data request gives its archives) are served, so no request

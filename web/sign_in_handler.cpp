@@ -1,34 +1,13 @@
 #include "web/sign_in_handler.h"
 
 #include "common/main_thread_gate.h"
-#include "common/request_pattern.h"
+#include "web/account_forms.h"
 
 namespace kx {
 namespace {
 
 constexpr char kMapPageTitle[] = "Просмотр транспорта";
 constexpr char kWrongCredentials[] = "Ошибка: Неверное имя пользователя или пароль";
-
-struct Credentials {
-  std::string login;
-  std::string password;  // still URL-encoded, as the browser sent it
-};
-
-// Reads login and password from the raw form data. The guest signs in without a password, and
-// a form that does not parse counts as a guest sign-in where a guest account exists.
-Credentials ParseCredentials(std::string_view form, bool guestExists) {
-  static const RequestPattern kSignInForm("^kx_login=([\\w\\d_-]+)&password=([^&]*)");
-  Credentials credentials;
-  if (form.empty()) return credentials;
-  const auto match = kSignInForm.Match(form);
-  if (!match) {
-    if (guestExists) credentials.login = kGuestLogin;
-    return credentials;
-  }
-  credentials.login = (*match)[0];
-  if (credentials.login != kGuestLogin) credentials.password = (*match)[1];
-  return credentials;
-}
 
 bool GuestExists(const ServiceState& state) {
   MainThreadSection gate;
@@ -103,7 +82,7 @@ void HandleSignIn(RequestScope& scope) {
   // again (the menu links to it); only visitors without a session become guests.
   if (form.empty() && !context.sessionListed && guestExists) form = kGuestSignInForm;
   context.title = kMapPageTitle;
-  const Credentials credentials = ParseCredentials(form, guestExists);
+  const Credentials credentials = ParseSignInForm(form, guestExists);
   const std::string digest = PasswordDigest(credentials.login, credentials.password);
 
   MainThreadSection gate;

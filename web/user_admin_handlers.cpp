@@ -8,8 +8,7 @@
 #include "common/cp1251.h"
 #include "common/ini_file.h"
 #include "common/main_thread_gate.h"
-#include "common/request_pattern.h"
-#include "web/raw_query.h"
+#include "web/account_forms.h"
 #include "web/reply_text.h"
 #include "web/users_ini_edits.h"
 #include "web/vehicle_list_walk.h"
@@ -18,26 +17,6 @@ namespace kx {
 namespace {
 
 constexpr std::string_view kUserInfoLogin = "Login=";
-
-// The values of an add or save request.
-struct AccountRequest {
-  std::string login;
-  std::string password;  // still URL-encoded, as the page sent it
-  int rights = kRightsUser;
-  std::string vehicles;  // device numbers, each followed by "-"
-};
-
-// nullopt when the query does not follow the grammar, or names no vehicle for a user or a
-// moderator (administrators see every vehicle and need none).
-std::optional<AccountRequest> ParseAccountRequest(std::string_view query) {
-  static const RequestPattern kGrammar(
-      "^Login=([\\w\\d_-]+)&Pass=([^&]*)&r=([0-2])&CarList=([\\d-]*)$");
-  const auto groups = MatchRawQuery(kGrammar, query);
-  if (!groups) return std::nullopt;
-  AccountRequest request{(*groups)[0], (*groups)[1], (*groups)[2].front() - '0', (*groups)[3]};
-  if (request.vehicles.empty() && request.rights != kRightsAdministrator) return std::nullopt;
-  return request;
-}
 
 bool MayAdminister(const RequestContext& context) {
   return context.rights == kRightsModerator || context.rights == kRightsAdministrator;
@@ -186,18 +165,17 @@ std::string_view SaveUser(RequestScope& scope) {
 }
 
 std::string_view UserDel(RequestScope& scope) {
-  static const RequestPattern kGrammar("^Login=([\\w\\d_-]+)$");
   const std::string& query = scope.exchange.request.query;
   if (query.empty()) return kReplyDone;
-  const auto groups = MatchRawQuery(kGrammar, query);
+  const std::optional<std::string> named = ParseUserDelQuery(query);
 
   MainThreadSection gate;
-  if (!groups || !Reaches(scope, groups->front())) return kReplyRefused;
+  if (!named || !Reaches(scope, *named)) return kReplyRefused;
   ServiceState& state = scope.state;
-  const UserAccount* account = state.accounts.Find(groups->front());
+  const UserAccount* account = state.accounts.Find(*named);
   // The account's own spelling, so that [main], the sessions and the moderators' lists, which
   // compare exactly, lose the same login the section and the account do.
-  const std::string login = account != nullptr ? account->userName : groups->front();
+  const std::string login = account != nullptr ? account->userName : *named;
   if (NamesMainSection(login)) return kReplyRefused;
   IniFile users = IniFile::Load(UsersIniPath(state));
   users.EraseSection(login);
@@ -212,7 +190,7 @@ std::string_view UserDel(RequestScope& scope) {
   // login it reached it by, even where that list no longer matches the file (rights changed since
   // the last load, a hand edit), so the login does not stay in the caller's reach.
   for (const std::string& moderator : moderators) state.userParams.RemoveSubUser(moderator, login);
-  state.userParams.RemoveSubUser(scope.context.login, groups->front());
+  state.userParams.RemoveSubUser(scope.context.login, *named);
   return kReplyDone;
 }
 

@@ -27,19 +27,17 @@ AutomationBackend& TVelorinAutomation::Server() {
   return *backend_;
 }
 
-void TVelorinAutomation::Check(std::string_view operation, const CallResult& result,
-                               std::source_location where) {
+void TVelorinAutomation::Check(std::string_view operation, const CallResult& result, int line) {
   if (!result.Failed()) return;
-  AutomationError error(CallFailureText(operation, result, static_cast<int>(where.line())));
+  AutomationError error(CallFailureText(operation, result, line));
   const RefusedCallQuestion ask = CurrentLinkSettings().askRaise;
   if (ask == nullptr || ask(error.what())) throw error;
 }
 
 template <typename Value, typename Read>
-Value TVelorinAutomation::ReadValue(std::string_view operation, Read read,
-                                    std::source_location where) {
+Value TVelorinAutomation::ReadValue(std::string_view operation, Read read, int line) {
   Value value{};
-  Check(operation, read(Server(), value), where);
+  Check(operation, read(Server(), value), line);
   return value;
 }
 

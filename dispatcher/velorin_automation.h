@@ -14,7 +14,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <source_location>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -67,11 +66,13 @@ class TVelorinAutomation {
   // The connected backend, after the thread check.
   [[nodiscard]] AutomationBackend& Server();
   // Raises the check text of a refused read or set, or asks whether to.
+  // `line` is the caller's source line, which the check text names. It comes from
+  // __builtin_LINE rather than std::source_location, which clang before 15 cannot give with
+  // libstdc++ (the fuzzing build uses clang).
   static void Check(std::string_view operation, const CallResult& result,
-                    std::source_location where = std::source_location::current());
+                    int line = __builtin_LINE());
   template <typename Value, typename Read>
-  [[nodiscard]] Value ReadValue(std::string_view operation, Read read,
-                                std::source_location where = std::source_location::current());
+  [[nodiscard]] Value ReadValue(std::string_view operation, Read read, int line = __builtin_LINE());
 
   std::unique_ptr<AutomationBackend> backend_;
   std::thread::id owner_;

@@ -195,10 +195,15 @@ constexpr char kTrack[] =
     "2010-03-05 06:00:00;55.70;37.50;0;2\n2010-03-05 06:10:00;55.71;37.51;50;16\n"
     "2010-03-05 06:20:00;55.72;37.52;0;2\n";
 
-constexpr char kLastPosition[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
-    "  <Placemark>\n    <name>1234</name>\n    <description>05.03.2010 23:30:00</description>\n"
-    "    <Point><coordinates>37.61,55.75,0</coordinates></Point>\n  </Placemark>\n</kml>\n";
+// A dispatcher's last-position file, with the time stamp its description starts with.
+std::string LastPositionKml(std::string_view description) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n  <Placemark>\n"
+         "    <name>a</name>\n    <description>" +
+         std::string(description) +
+         "</description>\n"
+         "    <Point><coordinates>37.61,55.75,0</coordinates></Point>\n  </Placemark>\n</kml>\n";
+}
 
 // An archive the map may fetch; its bytes do not matter to the server.
 constexpr char kArchiveName[] = "0123456789ABCDEF0123456789ABCDEF.kmz";
@@ -246,8 +251,10 @@ class ServiceFolder {
     WriteFile(path_ / "img/logo.png", "\x89PNG\r\n\x1a\n");
     WriteFile(path_ / "img/favicon.ico", std::string_view("\0\0\1\0", 4));
     WriteFile(path_ / "kml" / kArchiveName, "PK\x03\x04 not a real archive");
-    WriteFile(path_ / "dispatcher/LastPosition/0001234.kml", kLastPosition);
-    WriteFile(path_ / "dispatcher/LastPosition/000077.kml", kLastPosition);
+    WriteFile(path_ / "dispatcher/LastPosition/0001234.kml",
+              LastPositionKml("2010-03-05 23:30:00 speed 40 km/h"));
+    // A description without its time stamp: the request fails with the error reply.
+    WriteFile(path_ / "dispatcher/LastPosition/000077.kml", LastPositionKml("no time"));
     WriteFile(path_ / "automation/fleet.ini", kFleetIni);
     WriteFile(path_ / "automation/tracks/1234.csv", kTrack);
     usersIni_ = UsersIni();

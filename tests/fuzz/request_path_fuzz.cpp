@@ -271,16 +271,18 @@ class ServiceFolder {
   [[nodiscard]] const fs::path& Path() const { return path_; }
   [[nodiscard]] fs::path File(std::string_view name) const { return path_ / name; }
 
-  // Writes the Settings.ini of the data source.
+  // Writes the Settings.ini of the data source (requests never change it).
   void SelectSettings(bool dispatcher) {
-    settingsIni_ = "[main]\r\nport=8080\r\nUseKX=" + std::string(dispatcher ? "1" : "0") +
-                   "\r\nKXServerPath=" + (path_ / "dispatcher").string() + "/\r\n";
+    std::string text = "[main]\r\nport=8080\r\nUseKX=" + std::string(dispatcher ? "1" : "0") +
+                       "\r\nKXServerPath=" + (path_ / "dispatcher").string() + "/\r\n";
+    if (text == settingsIni_) return;
+    settingsIni_ = std::move(text);
     WriteFile(File("Settings.ini"), settingsIni_);
   }
 
-  // Puts back what requests change: Users.ini and the map files.
-  void Restore() {
-    WriteFile(File("Users.ini"), usersIni_);
+  // Puts back what requests change: Users.ini (which now holds `users`) and the map files.
+  void Restore(const std::string& users) {
+    if (users != usersIni_) WriteFile(File("Users.ini"), usersIni_);
     for (const std::string& name : NamesIn(path_ / "kml")) {
       if (!kmlNames_.contains(name)) fs::remove(path_ / "kml" / name);
     }
@@ -437,8 +439,9 @@ void CheckWellFormedIni(std::string_view bytes) {
   }
 }
 
-void CheckStoredFiles(const ServiceFolder& folder) {
-  const std::string users = ReadFile(folder.File("Users.ini"));
+// Returns what Users.ini holds.
+std::string CheckStoredFiles(const ServiceFolder& folder) {
+  std::string users = ReadFile(folder.File("Users.ini"));
   CheckWellFormedIni(users);
   kx::UserAccounts accounts;
   kx::MyUserParamsList params;
@@ -446,6 +449,7 @@ void CheckStoredFiles(const ServiceFolder& folder) {
   Check(ReadFile(folder.File("Settings.ini")) == folder.SettingsIni(),
         "Settings.ini is never written");
   Check(folder.HoldsOnlyItsFiles(), "nothing is left in the service folder");
+  return users;
 }
 
 std::string WithSessions(std::string_view input, Service& service) {
@@ -489,7 +493,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string sent = service.Exchange(clientBytes);
     CheckReplies(sent, RequestsIn(clientBytes), folder.Path().string());
   }
-  CheckStoredFiles(folder);
-  folder.Restore();
+  folder.Restore(CheckStoredFiles(folder));
   return 0;
 }

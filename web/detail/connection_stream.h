@@ -27,6 +27,12 @@ class ConnectionStream {
     return Await(WaitFor::kRead, deadline);
   }
 
+  [[nodiscard]] error_code ShutdownSend() {
+    error_code ec;
+    socket_.shutdown(boost::asio::ip::tcp::socket::shutdown_send, ec);
+    return ec;
+  }
+
   template <class MutableBuffers>
   size_t read_some(const MutableBuffers& buffers, error_code& ec) {
     for (;;) {

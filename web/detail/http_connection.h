@@ -1,24 +1,12 @@
-// Serving one client connection: read a request within the limits, hand it to the request
-// handler, send the reply, and repeat while the connection stays alive.
+// Serving one client connection on a socket: the request loop (request_loop.h) over the socket
+// with the server's time limits, and the refusal of a connection the server has no room for.
 #pragma once
 
 #include <boost/asio/ip/tcp.hpp>
-#include <chrono>
 
-#include "web/detail/socket_wait.h"
-#include "web/http_server.h"
-#include "web/session_store.h"
+#include "web/detail/request_loop.h"
 
 namespace kx::web::detail {
-
-struct ConnectionContext {
-  const RequestHandler& handler;
-  SessionStore& sessions;
-  const StopSignal& stop;
-  std::chrono::milliseconds requestReadTimeout;
-  std::chrono::milliseconds keepAliveIdleTimeout;
-  std::chrono::milliseconds writeStallTimeout;
-};
 
 // Serves the connection until the client closes it, a limit or time-out ends it, or the stop
 // signal is raised; then closes the socket. Never throws.

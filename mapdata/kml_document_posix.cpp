@@ -161,6 +161,8 @@ std::string KmlDocument::Serialize() const {
   int size = 0;
   xmlDoc* doc = tree_->doc.get();
   const char* encoding = reinterpret_cast<const char*>(doc->encoding);
+  // libxml2 would write other encodings too, UTF-7 for one, in a form it cannot read back.
+  if (encoding != nullptr && !WritableCharset(encoding)) throw UnwritableEncodingError(encoding);
   xmlDocDumpFormatMemoryEnc(doc, &raw, &size, encoding, 0);
   const std::unique_ptr<xmlChar, FreeXmlBytes> bytes(raw);
   if (!bytes || size < 0) {

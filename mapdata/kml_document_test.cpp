@@ -46,6 +46,20 @@ TEST(KmlDocument, MalformedBytesThrow) {
                KmlError);
 }
 
+// A file declared in an encoding other than those KML files come in (UTF-7 here, which libxml2
+// writes in a form it cannot read back) is never written.
+TEST(KmlDocument, OnlyTheKnownEncodingsAreWritten) {
+  const std::string body = "<kml><Placemark><name>a &lt;+&gt; b</name></Placemark></kml>\n";
+  EXPECT_THROW(
+      (void)KmlDocument::Parse("<?xml version=\"1.0\" encoding=\"UTF-7\"?>\n" + body).Serialize(),
+      KmlError);
+  for (const char* encoding : {"UTF-8", "utf-8", "windows-1251", "ISO-8859-1", "US-ASCII"}) {
+    const std::string source =
+        "<?xml version=\"1.0\" encoding=\"" + std::string(encoding) + "\"?>\n" + body;
+    EXPECT_EQ(KmlDocument::Parse(source).Serialize(), source) << encoding;
+  }
+}
+
 TEST(KmlDocument, ExternalEntitiesAreNeverRead) {
   const auto secret = std::filesystem::temp_directory_path() / "kx_kml_document_secret.txt";
   std::ofstream(secret) << "SECRET";

@@ -131,20 +131,29 @@ XmlDeclaration ParseXmlDeclaration(std::string_view data) {
   return declaration;
 }
 
+std::optional<XmlCharset> WritableCharset(std::string_view encoding) {
+  if (EqualsIgnoreCase(encoding, "UTF-8")) return XmlCharset::kUtf8;
+  if (EqualsIgnoreCase(encoding, "windows-1251") || EqualsIgnoreCase(encoding, "cp1251")) {
+    return XmlCharset::kCp1251;
+  }
+  if (EqualsIgnoreCase(encoding, "ISO-8859-1")) return XmlCharset::kLatin1;
+  if (EqualsIgnoreCase(encoding, "US-ASCII")) return XmlCharset::kAscii;
+  return std::nullopt;
+}
+
+KmlError UnwritableEncodingError(std::string_view encoding) {
+  return KmlError("KML document cannot be written in its encoding \"" + std::string(encoding) +
+                  "\"");
+}
+
 XmlSerializer::XmlSerializer(const XmlDeclaration& declaration) {
   const std::optional<std::string>& encoding = declaration.encoding;
   if (!encoding) {
-    charset_ = Charset::kUndeclared;
-  } else if (EqualsIgnoreCase(*encoding, "UTF-8")) {
-    charset_ = Charset::kUtf8;
-  } else if (EqualsIgnoreCase(*encoding, "windows-1251") || EqualsIgnoreCase(*encoding, "cp1251")) {
-    charset_ = Charset::kCp1251;
-  } else if (EqualsIgnoreCase(*encoding, "ISO-8859-1")) {
-    charset_ = Charset::kLatin1;
-  } else if (EqualsIgnoreCase(*encoding, "US-ASCII")) {
-    charset_ = Charset::kAscii;
+    charset_ = XmlCharset::kUndeclared;
+  } else if (const std::optional<XmlCharset> charset = WritableCharset(*encoding)) {
+    charset_ = *charset;
   } else {
-    throw KmlError("KML document cannot be written in its encoding \"" + *encoding + "\"");
+    throw UnwritableEncodingError(*encoding);
   }
   bytes_ = "<?xml version=\"";
   Put(declaration.version, Escape::kAttribute);
@@ -227,7 +236,7 @@ void XmlSerializer::Put(std::string_view utf8, Escape escape) {
 }
 
 void XmlSerializer::PutCharacter(char32_t cp, std::string_view utf8, Escape escape) {
-  if (escape == Escape::kText && cp == '\r' && charset_ == Charset::kUndeclared) {
+  if (escape == Escape::kText && cp == '\r' && charset_ == XmlCharset::kUndeclared) {
     bytes_ += CharacterReference(cp, true);  // as every other reference of such text
     return;
   }
@@ -243,23 +252,23 @@ void XmlSerializer::PutCharacter(char32_t cp, std::string_view utf8, Escape esca
   }
   std::optional<unsigned char> byte;
   switch (charset_) {
-    case Charset::kUndeclared:
+    case XmlCharset::kUndeclared:
       if (escape != Escape::kNone) {
         bytes_ += CharacterReference(cp, true);
         return;
       }
       bytes_ += utf8;
       return;
-    case Charset::kUtf8:
+    case XmlCharset::kUtf8:
       bytes_ += utf8;
       return;
-    case Charset::kCp1251:
+    case XmlCharset::kCp1251:
       byte = Cp1251ByteOf(cp);
       break;
-    case Charset::kLatin1:
+    case XmlCharset::kLatin1:
       if (cp < 0x100) byte = static_cast<unsigned char>(cp);
       break;
-    case Charset::kAscii:
+    case XmlCharset::kAscii:
       break;
   }
   bytes_ += byte ? std::string(1, static_cast<char>(*byte)) : CharacterReference(cp, false);

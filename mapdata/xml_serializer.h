@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mapdata/kml_document.h"
+
 namespace kx {
 
 struct XmlDeclaration {
@@ -38,6 +40,17 @@ struct XmlAttribute {
 // `version="1.0" encoding="windows-1251"`; what is missing keeps its default.
 [[nodiscard]] XmlDeclaration ParseXmlDeclaration(std::string_view data);
 
+// The character sets documents are written in; kUndeclared: no encoding declared.
+enum class XmlCharset { kUndeclared, kUtf8, kCp1251, kLatin1, kAscii };
+
+// The character set of a declared encoding name (any letter case): UTF-8, windows-1251 (or
+// cp1251), ISO-8859-1 or US-ASCII, the encodings KML files come in; none for any other, in which
+// the service writes no document (whatever the platform's XML library could do with it).
+[[nodiscard]] std::optional<XmlCharset> WritableCharset(std::string_view encoding);
+
+// The error of writing a document declared in an encoding without a writable character set.
+[[nodiscard]] KmlError UnwritableEncodingError(std::string_view encoding);
+
 class XmlSerializer {
  public:
   // Writes the declaration. Throws KmlError when the encoding is not one of UTF-8, windows-1251,
@@ -58,14 +71,13 @@ class XmlSerializer {
   [[nodiscard]] std::string TakeBytes() { return std::move(bytes_); }
 
  private:
-  enum class Charset { kUndeclared, kUtf8, kCp1251, kLatin1, kAscii };
   enum class Escape { kNone, kText, kAttribute };
 
   void Put(std::string_view utf8, Escape escape);
   // One character, given also as its UTF-8 bytes.
   void PutCharacter(char32_t cp, std::string_view utf8, Escape escape);
 
-  Charset charset_;
+  XmlCharset charset_;
   std::string bytes_;
 };
 

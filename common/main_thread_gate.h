@@ -21,18 +21,6 @@ void LeaveMainThread();
 // True when the calling thread holds the gate.
 [[nodiscard]] bool InMainThreadGate();
 
-// Makes the calling thread's outermost entries yielding for the object's lifetime.
-class YieldingGateUse {
- public:
-  YieldingGateUse();
-  ~YieldingGateUse();
-  YieldingGateUse(const YieldingGateUse&) = delete;
-  YieldingGateUse& operator=(const YieldingGateUse&) = delete;
-
- private:
-  bool wasYielding_;
-};
-
 // Holds the gate for its lifetime, so that the section is left on every way out.
 class MainThreadSection {
  public:

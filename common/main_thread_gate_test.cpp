@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -18,9 +16,7 @@ TEST(MainThreadGate, SectionsExcludeEachOther) {
   std::atomic<bool> overlapped{false};
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      std::optional<YieldingGateUse> use;  // half the threads enter yielding
-      if (t % 2 == 0) use.emplace();
+    threads.emplace_back([&] {
       for (int i = 0; i < 2000; ++i) {
         MainThreadSection section;
         if (inside.fetch_add(1) != 0) overlapped = true;
@@ -75,46 +71,6 @@ TEST(MainThreadGate, AnExceptionLeavesTheGate) {
   });
   other.join();
   EXPECT_TRUE(entered);
-}
-
-// Holds the gate until the given number of threads wait for it, then lets them in and returns
-// the order in which they entered.
-std::vector<int> EntryOrder(const std::vector<bool>& yielding) {
-  std::vector<int> order;  // appended inside sections only
-  std::vector<std::thread> threads;
-  {
-    MainThreadSection holder;
-    for (size_t i = 0; i < yielding.size(); ++i) {
-      threads.emplace_back([&, i] {
-        std::optional<YieldingGateUse> use;
-        if (yielding[i]) use.emplace();
-        MainThreadSection section;
-        order.push_back(static_cast<int>(i));
-      });
-      // Lets each thread reach its wait in turn.
-      std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    }
-  }
-  for (auto& thread : threads) thread.join();
-  return order;
-}
-
-TEST(MainThreadGate, OrdinaryEntriesGoBeforeWaitingYieldingOnes) {
-  const std::vector<int> order = EntryOrder({true, true, true, false, true, false});
-  ASSERT_EQ(order.size(), 6u);
-  // The two ordinary entries came last but entered first; every yielding one got in after them.
-  EXPECT_TRUE((order[0] == 3 && order[1] == 5) || (order[0] == 5 && order[1] == 3));
-}
-
-TEST(MainThreadGate, YieldingEntriesAllGetInAndNest) {
-  YieldingGateUse use;
-  {
-    MainThreadSection outer;
-    MainThreadSection inner;
-    EXPECT_TRUE(InMainThreadGate());
-  }
-  const std::vector<int> order = EntryOrder({true, true, true, true});
-  EXPECT_EQ(order.size(), 4u);
 }
 
 }  // namespace

@@ -69,9 +69,7 @@ int FindPathIndex(std::string_view path) {
   return it == PathTable.end() ? -1 : static_cast<int>(it - PathTable.begin());
 }
 
-namespace {
-
-void ServeRequest(ServiceState& state, web::HttpExchange& exchange) {
+void IdHTTPServer1CommandGet(ServiceState& state, web::HttpExchange& exchange) {
   web::HttpRequest& request = exchange.request;
   exchange.response.status = 200;
   RequestContext context;
@@ -95,18 +93,6 @@ void ServeRequest(ServiceState& state, web::HttpExchange& exchange) {
   if (context.page) {
     exchange.response.body = ExpandTemplate(state, *context.page, context.sessionId,
                                             context.errorText, context.checkBoxMode, context.title);
-  }
-}
-
-}  // namespace
-
-void IdHTTPServer1CommandGet(ServiceState& state, web::HttpExchange& exchange) {
-  // Callers without a live session yield the gate to those with one (see YieldingGateUse).
-  if (exchange.request.sessionId.empty()) {
-    YieldingGateUse yielding;
-    ServeRequest(state, exchange);
-  } else {
-    ServeRequest(state, exchange);
   }
 }
 

@@ -59,9 +59,12 @@ void CheckAbsent(const std::string& page, const std::array<std::string, kNames>&
                  const std::string& name, bool script) {
   const std::string start = UnsafeStart(name, script);
   if (start.empty()) return;
-  // Another name holding this one's marker could put the start into the page by itself.
+  // Another name holding this one's marker, or this name holding it again further on, could put
+  // the start into the page by itself (the marker's second copy followed by a closing quote).
+  const std::string marker = name.substr(0, kMarkerSize);
+  if (name.find(marker, 1) != std::string::npos) return;
   for (const std::string& other : names) {
-    if (&other != &name && other.find(name.substr(0, kMarkerSize)) != std::string::npos) return;
+    if (&other != &name && other.find(marker) != std::string::npos) return;
   }
   const std::string bytes = kx::Cp1251FromUtf8(start);
   // A start with characters that the page's code page lacks cannot be found as it is.

@@ -41,6 +41,7 @@
 #include "registry/user_accounts.h"
 #include "service/settings.h"
 #include "web/detail/request_loop.h"
+#include "web/detail/throwing_stream_calls.h"
 #include "web/router.h"
 
 namespace {
@@ -51,8 +52,11 @@ using boost::system::error_code;
 
 // The client's side of the connection in memory: reads give the client's bytes and then the end
 // of the stream, so that no read ever waits; writes collect the replies.
-class MemoryStream {
+class MemoryStream : public kx::web::detail::ThrowingStreamCalls<MemoryStream> {
  public:
+  using ThrowingStreamCalls::read_some;
+  using ThrowingStreamCalls::write_some;
+
   explicit MemoryStream(std::string_view received) : received_(received) {}
 
   void SetReadDeadline(kx::web::detail::Clock::time_point) {}
@@ -83,22 +87,6 @@ class MemoryStream {
     const size_t start = sent_.size();
     sent_.resize(start + size);
     boost::asio::buffer_copy(boost::asio::buffer(sent_.data() + start, size), buffers);
-    return size;
-  }
-
-  template <class MutableBuffers>
-  size_t read_some(const MutableBuffers& buffers) {
-    error_code ec;
-    const size_t got = read_some(buffers, ec);
-    if (ec) throw boost::system::system_error(ec);
-    return got;
-  }
-
-  template <class ConstBuffers>
-  size_t write_some(const ConstBuffers& buffers) {
-    error_code ec;
-    const size_t size = write_some(buffers, ec);
-    if (ec) throw boost::system::system_error(ec);
     return size;
   }
 

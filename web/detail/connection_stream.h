@@ -6,15 +6,17 @@
 
 #include <boost/asio/error.hpp>
 #include <boost/asio/ip/tcp.hpp>
-#include <boost/system/system_error.hpp>
 
 #include "web/detail/socket_wait.h"
+#include "web/detail/throwing_stream_calls.h"
 
 namespace kx::web::detail {
 
-class ConnectionStream {
+class ConnectionStream : public ThrowingStreamCalls<ConnectionStream> {
  public:
   using error_code = boost::system::error_code;
+  using ThrowingStreamCalls::read_some;
+  using ThrowingStreamCalls::write_some;
 
   ConnectionStream(boost::asio::ip::tcp::socket& socket, const StopSignal& stop,
                    Clock::duration writeStallTimeout)
@@ -51,22 +53,6 @@ class ConnectionStream {
       ec = Await(WaitFor::kWrite, Clock::now() + writeStallTimeout_);
       if (ec) return 0;
     }
-  }
-
-  template <class MutableBuffers>
-  size_t read_some(const MutableBuffers& buffers) {
-    error_code ec;
-    const size_t got = read_some(buffers, ec);
-    if (ec) throw boost::system::system_error(ec);
-    return got;
-  }
-
-  template <class ConstBuffers>
-  size_t write_some(const ConstBuffers& buffers) {
-    error_code ec;
-    const size_t sent = write_some(buffers, ec);
-    if (ec) throw boost::system::system_error(ec);
-    return sent;
   }
 
  private:

@@ -460,8 +460,8 @@ def main(argv):
         return 0
     seconds, connections = int(argv[2]), int(argv[3])
     servers = []
-    for spec in argv[4:]:
-        name, port, pid, folder = spec.split(":", 3)
+    for described in argv[4:]:
+        name, port, pid, folder = described.split(":", 3)
         servers.append({"name": name, "port": int(port), "pid": int(pid), "folder": folder})
     return run(seconds, connections, servers)
 

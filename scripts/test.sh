@@ -11,25 +11,23 @@ scripts/build.sh
 export TSAN_OPTIONS=halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
-# sanitizer_tests <build folder> <CTest regex> <unit test...>: runs the unit test programs, then
-# the CTest tests that the regex selects.
-sanitizer_tests() {
-  local build=$1 selection=$2 test binary
-  shift 2
+# unit_tests <build folder> <unit test...>: runs the unit test programs built there.
+unit_tests() {
+  local build=$1 test binary
+  shift
   for test in "$@"; do
     binary=$(find "$build" -name "$test" -type f -executable | head -n 1)
     echo "== $test in $build"
     "$binary" --gtest_brief=1
   done
-  (cd "$build" && ctest --output-on-failure -j "$(nproc)" --timeout 600 -R "$selection")
 }
 
-# Races (g++ with ThreadSanitizer): the gate, sessions and HTTP server, and the server under the
-# end-to-end tests' concurrent clients.
+# Races (g++ with ThreadSanitizer): the concurrency tests of the gate, the sessions and the HTTP
+# server (connection threads, limits, time-outs, keep-alive).
 thread_tests=(common_test http_test registry_accounts_test)
 cmake -S . -B build-thread -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX_SANITIZE=thread >/dev/null
-cmake --build build-thread -j "$(nproc)" --target "${thread_tests[@]}" KXWebServer
-sanitizer_tests build-thread '^e2e_' "${thread_tests[@]}"
+cmake --build build-thread -j "$(nproc)" --target "${thread_tests[@]}"
+unit_tests build-thread "${thread_tests[@]}"
 
 # Memory errors and undefined behaviour (clang with AddressSanitizer and UndefinedBehaviorSanitizer):
 # codecs, INI, deflate, ZIP, templates, and the server under the end-to-end tests. The same build
@@ -39,7 +37,9 @@ address_tests=(common_test http_test registry_accounts_test registry_vehicles_te
 CXX=clang++ cmake -S . -B build-address -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKX_SANITIZE=address -DKX_FUZZ=ON >/dev/null
 cmake --build build-address -j "$(nproc)" --target "${address_tests[@]}" KXWebServer fuzz_targets
-sanitizer_tests build-address '^(e2e_|fuzz_replay_)' "${address_tests[@]}"
+unit_tests build-address "${address_tests[@]}"
+(cd build-address &&
+  ctest --output-on-failure -j "$(nproc)" --timeout 600 -R '^(e2e_|fuzz_replay_)')
 scripts/fuzz.sh build-address "${KX_FUZZ_SECONDS:-5}"
 
 scripts/test-windows.sh

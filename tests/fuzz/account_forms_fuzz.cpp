@@ -11,13 +11,12 @@
 #include <vector>
 
 #include "registry/user_accounts.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "web/account_forms.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using kx::fuzz::Check;
 
 bool IsLogin(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {

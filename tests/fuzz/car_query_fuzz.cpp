@@ -11,12 +11,11 @@
 #include "common/civil_time.h"
 #include "dispatcher/dispatcher_time.h"
 #include "mapdata/car_query.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using kx::fuzz::Check;
 
 bool InCalendar(kx::UtcSeconds time) {
   return kx::CivilOfSeconds(time).has_value();

@@ -7,12 +7,11 @@
 #include <string_view>
 
 #include "common/cp1251.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using kx::fuzz::Check;
 
 // The input taken as windows-1251 bytes.
 void CheckBytes(std::string_view bytes) {

@@ -17,14 +17,13 @@
 
 #include "mapdata/deflate.h"
 #include "mapdata/zip.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using kx::fuzz::Check;
 
 struct CollectSink final : kx::DeflateSink {
   void Put(std::span<const uint8_t> bytes) override {

@@ -8,13 +8,12 @@
 
 #include "common/cp1251.h"
 #include "common/ini_file.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "web/display_settings_query.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using kx::fuzz::Check;
 
 void CheckSize(const std::string& size) {
   const std::string bytes = kx::Cp1251FromUtf8(size);

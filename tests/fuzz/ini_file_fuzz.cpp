@@ -15,12 +15,11 @@
 
 #include "common/cp1251.h"
 #include "common/ini_file.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using kx::fuzz::Check;
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr size_t kMaxNames = 64;

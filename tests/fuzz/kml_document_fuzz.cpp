@@ -18,14 +18,13 @@
 
 #include "mapdata/kml_document.h"
 #include "mapdata/kml_writer.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using kx::fuzz::Check;
 
 constexpr std::string_view kSecret = "kx-secret-7f3a9";
 

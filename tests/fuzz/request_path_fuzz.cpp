@@ -40,6 +40,7 @@
 #include "registry/service_state.h"
 #include "registry/user_accounts.h"
 #include "service/settings.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "web/detail/request_loop.h"
 #include "web/detail/throwing_stream_calls.h"
 #include "web/router.h"
@@ -216,11 +217,7 @@ std::set<std::string> NamesIn(const fs::path& folder) {
   return names;
 }
 
-void Check(bool property, const char* what) {
-  if (property) return;
-  std::fprintf(stderr, "property violated: %s\n", what);
-  std::abort();
-}
+using kx::fuzz::Check;
 
 // A service folder as an installation has it, made once per process and removed at its exit.
 class ServiceFolder {

@@ -13,14 +13,13 @@
 
 #include "common/civil_time.h"
 #include "mapdata/kml_name.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "web/kml_handler.h"
 #include "web/static_file_handler.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using kx::fuzz::Check;
 
 // The name stays inside its folder however the file system reads it.
 void CheckPlainFileName(std::string_view name, std::initializer_list<std::string_view> extensions) {

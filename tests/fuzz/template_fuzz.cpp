@@ -17,12 +17,11 @@
 #include "pages/page_template.h"
 #include "pages/template_engine.h"
 #include "registry/service_state.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using kx::fuzz::Check;
 
 constexpr size_t kMarkerSize = 4;
 constexpr size_t kNames = 9;

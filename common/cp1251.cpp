@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <unordered_map>
 
 namespace kx {
 namespace {
@@ -24,15 +23,31 @@ constexpr std::array<char16_t, 128> kHighHalf = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
-const std::unordered_map<char32_t, unsigned char>& ReverseTable() {
-  static const auto table = [] {
-    std::unordered_map<char32_t, unsigned char> map;
+// The highest code point that has a windows-1251 byte (U+2122, the trade mark sign).
+constexpr char32_t kLastMappedCodePoint = 0x2122;
+
+// The windows-1251 byte of every code point from U+0000 to kLastMappedCodePoint, 0 where the code
+// page has none (only U+0000 itself maps to byte 0). A flat table: pages are converted byte by
+// byte on every request, and an index is several times faster than a hash look-up.
+using ReverseTable = std::array<unsigned char, kLastMappedCodePoint + 1>;
+
+const ReverseTable& Reverse() {
+  static const ReverseTable table = [] {
+    ReverseTable bytes{};
+    for (unsigned i = 0; i < 0x80; ++i) bytes[i] = static_cast<unsigned char>(i);
     for (unsigned i = 0; i < kHighHalf.size(); ++i) {
-      map[kHighHalf[i]] = static_cast<unsigned char>(0x80 + i);
+      bytes[kHighHalf[i]] = static_cast<unsigned char>(0x80 + i);
     }
-    return map;
+    return bytes;
   }();
   return table;
+}
+
+// The number of leading bytes below 0x80.
+size_t AsciiRunLength(std::string_view text) {
+  const auto it = std::find_if(text.begin(), text.end(),
+                               [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  return static_cast<size_t>(it - text.begin());
 }
 
 }  // namespace
@@ -82,11 +97,10 @@ size_t DecodeUtf8(std::string_view text, size_t pos, char32_t& cp) {
 }
 
 std::optional<unsigned char> Cp1251ByteOf(char32_t cp) {
-  if (cp < 0x80) return static_cast<unsigned char>(cp);
-  const auto& reverse = ReverseTable();
-  const auto it = reverse.find(cp);
-  if (it == reverse.end()) return std::nullopt;
-  return it->second;
+  if (cp > kLastMappedCodePoint) return std::nullopt;
+  const unsigned char byte = Reverse()[cp];
+  if (byte == 0 && cp != 0) return std::nullopt;
+  return byte;
 }
 
 std::string Utf8FromCp1251(std::string_view bytes) {
@@ -107,6 +121,11 @@ std::string Cp1251FromUtf8(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (size_t pos = 0; pos < utf8.size();) {
+    // Pages are mostly ASCII: copy each run of it in one step.
+    const size_t run = AsciiRunLength(utf8.substr(pos));
+    out.append(utf8.substr(pos, run));
+    pos += run;
+    if (pos == utf8.size()) break;
     char32_t cp = 0;
     const size_t length = DecodeUtf8(utf8, pos, cp);
     if (length == 0) {
@@ -173,7 +192,6 @@ bool Cp1251EqualsIgnoreCase(std::string_view a, std::string_view b) {
 std::string Utf8ToUpper(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  const auto& reverse = ReverseTable();
   for (size_t pos = 0; pos < utf8.size();) {
     char32_t cp = 0;
     const size_t length = std::max<size_t>(DecodeUtf8(utf8, pos, cp), 1);
@@ -184,12 +202,12 @@ std::string Utf8ToUpper(std::string_view utf8) {
       out += static_cast<char>(c < 0x80 ? Cp1251ToUpper(c) : c);
       continue;
     }
-    const auto byte = reverse.find(cp);
-    if (byte == reverse.end()) {
+    const std::optional<unsigned char> byte = Cp1251ByteOf(cp);
+    if (!byte) {
       out += character;
       continue;
     }
-    AppendUtf8(out, kHighHalf[Cp1251ToUpper(byte->second) - 0x80]);
+    AppendUtf8(out, kHighHalf[Cp1251ToUpper(*byte) - 0x80]);
   }
   return out;
 }

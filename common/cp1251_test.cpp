@@ -23,6 +23,9 @@ TEST(Cp1251, CharactersWithoutAFormBecomeQuestionMarks) {
   EXPECT_EQ(Cp1251FromUtf8("\xF0\x9F\x98\x80"), "?");  // emoji (4 bytes)
   EXPECT_EQ(Cp1251FromUtf8("x\xFFy\xC3"), "x?y?");     // malformed and truncated
   EXPECT_EQ(Cp1251FromUtf8("\xC0\xAF"), "??");         // overlong "/"
+  // Around and inside the range of code points the code page uses.
+  EXPECT_EQ(Cp1251FromUtf8("\xC3\x80\xE2\x84\xA1\xE2\x84\xA2\xE2\x84\xA3"), "??\x99?");  // À ℡ ™ ℣
+  EXPECT_EQ(Cp1251FromUtf8(std::string_view("\0\xC2\xA0", 3)), std::string_view("\0\xA0", 2));
 }
 
 TEST(Cp1251, CaseInsensitiveComparison) {

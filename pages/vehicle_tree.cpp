@@ -1,5 +1,6 @@
 #include "pages/vehicle_tree.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "pages/escape.h"
@@ -18,14 +19,39 @@ struct TreeGroups {
   std::unordered_map<std::string_view, size_t> positionOfName;
 };
 
-// Registry positions of each key, in registry order: built once per tree so that each session
-// number costs one lookup instead of a scan of the whole registry.
-std::unordered_map<std::string_view, std::vector<size_t>> IndexByKey(
-    std::span<const TreeRegistryEntry> registry) {
-  std::unordered_map<std::string_view, std::vector<size_t>> index;
-  index.reserve(registry.size());
-  for (size_t n = 0; n < registry.size(); ++n) index[registry[n].key].push_back(n);
-  return index;
+// A session device number and its position in the session list.
+struct SessionKey {
+  std::string_view key;
+  size_t position;
+  auto operator<=>(const SessionKey&) const = default;
+};
+
+// A registry entry the session may see: its session position and its registry position.
+struct Match {
+  size_t session;
+  size_t entry;
+  auto operator<=>(const Match&) const = default;
+};
+
+// Every (session position, registry position) pair with equal numbers, ordered by session
+// position and then registry position. The session's numbers are sorted once and each registry
+// key is looked up among them: a user usually sees a few vehicles of a large registry, and this
+// costs no allocation per registry entry (the tree is built inside the gate on every page).
+std::vector<Match> MatchSessionToRegistry(std::span<const std::string> sessionVehicles,
+                                          std::span<const TreeRegistryEntry> registry) {
+  std::vector<SessionKey> keys;
+  keys.reserve(sessionVehicles.size());
+  for (size_t p = 0; p < sessionVehicles.size(); ++p) keys.push_back({sessionVehicles[p], p});
+  std::sort(keys.begin(), keys.end());
+  std::vector<Match> matches;
+  for (size_t n = 0; n < registry.size(); ++n) {
+    const auto first = std::lower_bound(keys.begin(), keys.end(), SessionKey{registry[n].key, 0});
+    for (auto it = first; it != keys.end() && it->key == registry[n].key; ++it) {
+      matches.push_back({it->position, n});
+    }
+  }
+  std::sort(matches.begin(), matches.end());
+  return matches;
 }
 
 // Position of the first group file of each name.
@@ -75,16 +101,12 @@ void AppendVehicleEntry(std::string& out, size_t nodeId, size_t parentId,
 std::string BuildVehicleTree(std::span<const std::string> sessionVehicles,
                              std::span<const TreeRegistryEntry> registry,
                              std::span<const std::string> groupFiles, bool checkBoxMode) {
-  const auto byKey = IndexByKey(registry);
   const auto filePositions = IndexFirstPositions(groupFiles);
   TreeGroups groups;
   std::vector<TreeVehicle> vehicles;
-  for (const std::string& device : sessionVehicles) {
-    const auto hits = byKey.find(device);
-    if (hits == byKey.end()) continue;
-    for (const size_t n : hits->second) {
-      vehicles.push_back({n, GroupOf(registry[n], groups, filePositions, groupFiles.size())});
-    }
+  for (const Match& match : MatchSessionToRegistry(sessionVehicles, registry)) {
+    const TreeRegistryEntry& entry = registry[match.entry];
+    vehicles.push_back({match.entry, GroupOf(entry, groups, filePositions, groupFiles.size())});
   }
 
   std::string out;

@@ -4,7 +4,6 @@
 // longer than allowed. Period texts written from a time parse back to that time.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 

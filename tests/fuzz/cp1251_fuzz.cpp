@@ -2,7 +2,6 @@
 // and any UTF-8 input, however malformed, converts to exactly one byte per character or bad byte.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 

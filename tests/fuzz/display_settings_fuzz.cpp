@@ -2,7 +2,6 @@
 // value, and a query written from the values read reads back to the same values.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 

@@ -7,7 +7,6 @@
 // are rewritten in place as often as new keys are added.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <utility>

@@ -186,7 +186,7 @@ bool IniFile::SectionExists(std::string_view section) const {
 }
 
 bool IniFile::SectionHasKeys(std::string_view section) const {
-  const auto span = FindSection(Cp1251FromUtf8(section));
+  const auto span = FindSection(FileText(section));
   return span && !span->keys.empty();
 }
 

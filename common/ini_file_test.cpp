@@ -170,6 +170,7 @@ TEST(IniUtf8, FileWithAByteOrderMarkIsReadAsUtf8) {
   const IniFile ini = IniFile::FromBytes(
       "\xEF\xBB\xBF[Пользователь]\r\nИмя = \"Пётр\"\r\nЗнак=日本\r\nЧисло=0x10\r\n");
   EXPECT_TRUE(ini.SectionExists("пользователь"));
+  EXPECT_TRUE(ini.SectionHasKeys("ПОЛЬЗОВАТЕЛЬ"));
   EXPECT_EQ(ini.ReadString("ПОЛЬЗОВАТЕЛЬ", "имя", ""), "Пётр");
   EXPECT_EQ(ini.ReadString("Пользователь", "Знак", ""), "日本");
   EXPECT_EQ(ini.ReadInteger("Пользователь", "число", 0), 16);

@@ -90,8 +90,13 @@ std::string_view AddUser(RequestScope& scope) {
   // bare header that a hand edit left behind holds no user, so it does not take the login; the
   // new keys then go under it.
   if (users.SectionHasKeys(request->login)) return kReplyDeclined;  // the login is taken
-  const std::vector<int> devices = WriteNewAccount(users, scope, *request, digest);
   const bool byModerator = context.rights == kRightsModerator;
+  // An entry past the readers' limit would vanish at the next start while the reply said done.
+  if (!UserListHasRoom(users, kMainSection) ||
+      (byModerator && !UserListHasRoom(users, context.login))) {
+    return kReplyDeclined;
+  }
+  const std::vector<int> devices = WriteNewAccount(users, scope, *request, digest);
   if (byModerator) AppendManagedUser(users, context.login, request->login);
   users.Save(UsersIniPath(state));
 

@@ -13,6 +13,16 @@ constexpr char kDeviceCountKey[] = "devcount";
 constexpr char kMainEntryDefault[] = "";
 constexpr char kManagedEntryDefault[] = "0";
 
+// A numbered list's count as the readers of Users.ini take it: a negative count reads as an empty
+// list, and reading stops at the list's limit.
+int StoredCount(const IniFile& users, std::string_view section, std::string_view key, int limit) {
+  return std::clamp(users.ReadInteger(section, key, 0), 0, limit);
+}
+
+int StoredUserCount(const IniFile& users, std::string_view section) {
+  return StoredCount(users, section, kCountKey, kMaxUsersIniAccounts);
+}
+
 std::string UserKey(int index) {
   return "User" + std::to_string(index);
 }
@@ -26,7 +36,7 @@ std::string DeviceKey(int index) {
 // removal, or nullopt when the value is not listed. The count key is left to the caller.
 std::optional<int> ShiftOut(IniFile& users, std::string_view section, std::string_view value,
                             std::string_view entryDefault) {
-  const int count = std::min(users.ReadInteger(section, kCountKey, 0), kMaxUsersIniAccounts);
+  const int count = StoredUserCount(users, section);
   for (int i = 0; i < count; ++i) {
     if (users.ReadString(section, UserKey(i), entryDefault) != value) continue;
     for (int p = i; p + 1 < count; ++p) {
@@ -45,8 +55,12 @@ std::filesystem::path UsersIniPath(const ServiceState& state) {
   return state.File(kUsersIniName);
 }
 
+bool UserListHasRoom(const IniFile& users, std::string_view section) {
+  return StoredUserCount(users, section) < kMaxUsersIniAccounts;
+}
+
 void AppendUserToMain(IniFile& users, std::string_view login) {
-  const int count = users.ReadInteger(kMainSection, kCountKey, 0);
+  const int count = StoredUserCount(users, kMainSection);
   users.WriteInteger(kMainSection, kCountKey, count + 1);
   users.WriteString(kMainSection, UserKey(count), login);
 }
@@ -57,14 +71,14 @@ void RemoveUserFromMain(IniFile& users, std::string_view login) {
 }
 
 void AppendManagedUser(IniFile& users, std::string_view moderator, std::string_view login) {
-  const int count = users.ReadInteger(moderator, kCountKey, 0);
+  const int count = StoredUserCount(users, moderator);
   users.WriteString(moderator, UserKey(count), login);
   users.WriteInteger(moderator, kCountKey, count + 1);
 }
 
 std::vector<std::string> RemoveFromManagedLists(IniFile& users, std::string_view login) {
   std::vector<std::string> moderators;
-  const int count = std::min(users.ReadInteger(kMainSection, kCountKey, 0), kMaxUsersIniAccounts);
+  const int count = StoredUserCount(users, kMainSection);
   for (int i = 0; i < count; ++i) {
     const std::string section = users.ReadString(kMainSection, UserKey(i), kMainEntryDefault);
     if (users.ReadInteger(section, kRightsKey, kRightsUser) != kRightsModerator) continue;
@@ -89,7 +103,7 @@ void WriteUserDevices(IniFile& users, std::string_view section, const std::vecto
 }
 
 void EraseUserDevices(IniFile& users, std::string_view section) {
-  const int count = std::min(users.ReadInteger(section, kDeviceCountKey, 0), kMaxUsersIniDevices);
+  const int count = StoredCount(users, section, kDeviceCountKey, kMaxUsersIniDevices);
   for (int j = 0; j < count; ++j) users.EraseKey(section, DeviceKey(j));
   users.EraseKey(section, kDeviceCountKey);
 }

@@ -24,6 +24,13 @@ inline constexpr char kRightsKey[] = "r";
 
 [[nodiscard]] std::filesystem::path UsersIniPath(const ServiceState& state);
 
+// Whether the section's list of users ("UsersCount", "User<i>") can take one more entry that the
+// readers of Users.ini will see: they stop at kMaxUsersIniAccounts entries, so a list that long, or
+// with a corrupt count beyond it, takes none.
+[[nodiscard]] bool UserListHasRoom(const IniFile& users, std::string_view section);
+
+// The two appends below expect UserListHasRoom; a negative count is taken as an empty list.
+
 // Appends the login to the list of [main]: "UsersCount" = n + 1, then "User<n>" = login.
 void AppendUserToMain(IniFile& users, std::string_view login);
 

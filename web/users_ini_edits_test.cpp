@@ -18,6 +18,21 @@ TEST(UsersIniEdits, AppendUserToMainCountsFirstAndCreatesTheSectionWhenMissing) 
   EXPECT_EQ(empty.Bytes(), "[main]\r\nUsersCount=1\r\nUser0=x\r\n");
 }
 
+TEST(UsersIniEdits, ListsAtTheReadLimitOrWithCorruptCountsTakeNoMoreUsers) {
+  const std::string last = std::to_string(kMaxUsersIniAccounts - 1);
+  const std::string limit = std::to_string(kMaxUsersIniAccounts);
+  EXPECT_TRUE(UserListHasRoom(Ini("[main]\nUsersCount=" + last + "\n"), "main"));
+  EXPECT_FALSE(UserListHasRoom(Ini("[main]\nUsersCount=" + limit + "\n"), "main"));
+  EXPECT_FALSE(UserListHasRoom(Ini("[m]\nUsersCount=2147483647\n"), "m"));
+  EXPECT_TRUE(UserListHasRoom(Ini("[m]\nr=1\n"), "m"));
+  // A negative count reads as an empty list, so the new login becomes its first entry.
+  IniFile negative = Ini("[main]\nUsersCount=-3\n[m]\nUsersCount=-1\n");
+  ASSERT_TRUE(UserListHasRoom(negative, "main"));
+  AppendUserToMain(negative, "a");
+  AppendManagedUser(negative, "m", "a");
+  EXPECT_EQ(negative.Bytes(), "[main]\nUsersCount=1\nUser0=a\n[m]\nUsersCount=1\nUser0=a\n");
+}
+
 TEST(UsersIniEdits, RemovingFromMainShiftsTheLaterEntriesDown) {
   IniFile users = Ini("[main]\nUsersCount=5\nUser0=a\nUser1=b\nUser2=c\nUser3=d\nUser4=e\n");
   RemoveUserFromMain(users, "c");

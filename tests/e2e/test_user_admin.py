@@ -192,6 +192,29 @@ class AddUserOverLeftovers(AdminTest):
         self.assert_unchanged(admin, "AddUser", ["Login=PETR&Pass=x&r=2&CarList="], "2")
 
 
+class AddUserToFullLists(AdminTest):
+    """Users.ini is read for at most 100000 users per list: the moderator's list is at that limit,
+    and a login appended to it would be lost at the next start."""
+
+    USERS_INI = (main_section("admin", "mod", "ivan") + ADMIN +
+                 section("mod", "modpw", 1, devices=(12,)) + ["UsersCount=100000", "User0=ivan"] +
+                 IVAN)
+
+    def test_a_full_list_declines_and_the_file_stays_as_it_was(self):
+        self.assert_unchanged(self.signed_in("mod"), "AddUser",
+                              ["Login=petr&Pass=p&r=0&CarList=12-"], "2")
+        self.assertEqual(self.ask(self.signed_in("admin"), "AddUser",
+                                  "Login=petr&Pass=p&r=0&CarList=12-"), "0")
+
+
+class AddUserAfterACorruptCount(AdminTest):
+    USERS_INI = ["[main]", "UsersCount=2147483647", "User0=admin"] + ADMIN
+
+    def test_nothing_is_appended_past_the_read_limit(self):
+        self.assert_unchanged(self.signed_in("admin"), "AddUser",
+                              ["Login=petr&Pass=p&r=0&CarList=12-"], "2")
+
+
 class GetUserInfo(AdminTest):
 
     def test_administrators_read_any_account(self):

@@ -146,17 +146,11 @@ int RightsFrom(int stored) {
   return stored < kRightsUser || stored > kRightsAdministrator ? kRightsUser : stored;
 }
 
-// A list's count key, cut at the list's limit.
-int ReadCount(const IniFile& users, std::string_view section, std::string_view countKey,
-              int limit) {
-  return std::min(users.ReadInteger(section, countKey, 0), limit);
-}
-
 std::vector<std::string> ReadList(const IniFile& users, const std::string& section,
                                   std::string_view countKey, std::string_view itemKey,
                                   std::string_view fallback) {
   std::vector<std::string> items;
-  const int count = ReadCount(users, section, countKey, kMaxUsersIniAccounts);
+  const int count = UsersIniListCount(users, section, countKey, kMaxUsersIniAccounts);
   for (int i = 0; i < count; ++i) {
     items.push_back(users.ReadString(section, std::string(itemKey) + std::to_string(i), fallback));
   }
@@ -169,7 +163,7 @@ void LoadOneUser(const IniFile& users, const std::string& section, UserAccounts&
   account.userName = users.ReadString(section, "login", "");
   account.password = users.ReadString(section, "pass", "");
   account.access = RightsFrom(users.ReadInteger(section, "r", kRightsUser));
-  const int devices = ReadCount(users, section, "devcount", kMaxUsersIniDevices);
+  const int devices = UsersIniListCount(users, section, "devcount", kMaxUsersIniDevices);
   for (int j = 0; j < devices; ++j) {
     account.attributes.push_back(
         std::to_string(users.ReadInteger(section, "dev" + std::to_string(j), 0)));
@@ -190,8 +184,13 @@ void LoadOneUser(const IniFile& users, const std::string& section, UserAccounts&
 
 }  // namespace
 
+int UsersIniListCount(const IniFile& users, std::string_view section, std::string_view countKey,
+                      int limit) {
+  return std::clamp(users.ReadInteger(section, countKey, 0), 0, limit);
+}
+
 void LoadUserAccounts(const IniFile& users, UserAccounts& accounts, MyUserParamsList& params) {
-  const int count = ReadCount(users, "main", "UsersCount", kMaxUsersIniAccounts);
+  const int count = UsersIniListCount(users, "main", "UsersCount", kMaxUsersIniAccounts);
   for (int i = 0; i < count; ++i) {
     const std::string section = users.ReadString("main", "User" + std::to_string(i), "");
     if (section.empty()) continue;

@@ -21,6 +21,11 @@ inline constexpr int kRightsAdministrator = 2;
 inline constexpr int kMaxUsersIniAccounts = 100000;
 inline constexpr int kMaxUsersIniDevices = 100000;
 
+// A numbered list's count key as Users.ini is read: a negative count is an empty list, and
+// reading stops at the list's limit.
+[[nodiscard]] int UsersIniListCount(const IniFile& users, std::string_view section,
+                                    std::string_view countKey, int limit);
+
 // The account that signs visitors in without a password when it exists.
 inline constexpr char kGuestLogin[] = "guest";
 

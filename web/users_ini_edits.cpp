@@ -1,6 +1,5 @@
 #include "web/users_ini_edits.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace kx {
@@ -13,14 +12,8 @@ constexpr char kDeviceCountKey[] = "devcount";
 constexpr char kMainEntryDefault[] = "";
 constexpr char kManagedEntryDefault[] = "0";
 
-// A numbered list's count as the readers of Users.ini take it: a negative count reads as an empty
-// list, and reading stops at the list's limit.
-int StoredCount(const IniFile& users, std::string_view section, std::string_view key, int limit) {
-  return std::clamp(users.ReadInteger(section, key, 0), 0, limit);
-}
-
 int StoredUserCount(const IniFile& users, std::string_view section) {
-  return StoredCount(users, section, kCountKey, kMaxUsersIniAccounts);
+  return UsersIniListCount(users, section, kCountKey, kMaxUsersIniAccounts);
 }
 
 std::string UserKey(int index) {
@@ -103,7 +96,7 @@ void WriteUserDevices(IniFile& users, std::string_view section, const std::vecto
 }
 
 void EraseUserDevices(IniFile& users, std::string_view section) {
-  const int count = StoredCount(users, section, kDeviceCountKey, kMaxUsersIniDevices);
+  const int count = UsersIniListCount(users, section, kDeviceCountKey, kMaxUsersIniDevices);
   for (int j = 0; j < count; ++j) users.EraseKey(section, DeviceKey(j));
   users.EraseKey(section, kDeviceCountKey);
 }

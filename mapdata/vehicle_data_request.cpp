@@ -49,12 +49,17 @@ UtcSeconds UtcNow() {
 }
 
 // The user's icon mask, kept in memory (not for the shared guest account) and in Users.ini.
+// Nearly every track request repeats the mask the file already holds; such a request leaves the
+// file alone, so that it does not make every other request wait for a rewrite and flush of
+// Users.ini inside the gate.
 void StoreIcons(ServiceState& state, const std::string& login, int32_t icons) {
   MainThreadSection gate;
   if (login != kGuestLogin) state.userParams.SetUserIcons(login, icons);
   const fs::path file = state.File(kUsersFile);
   IniFile users = IniFile::Load(file);
-  users.WriteInteger(login, kIconsKey, icons);
+  const std::string mask = std::to_string(icons);
+  if (users.ReadString(login, kIconsKey, "") == mask) return;
+  users.WriteString(login, kIconsKey, mask);
   users.Save(file);
 }
 

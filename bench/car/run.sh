@@ -3,7 +3,9 @@
 # throughput with 16 connections (wrk, loopback only), against the real KXWebServer with a
 # dispatcher folder of 1,000 last-position files and a signed-in administrator. Each request
 # copies and edits one KML file, packs it and answers the archive's URL; a second run fetches
-# the archive of one such answer.
+# the archive of one such answer; a third sends track requests, which in file mode show the last
+# position too and also store the user's icon mask, repeating the mask already stored as a user
+# who keeps the icon boxes does.
 # Usage: bench/car/run.sh [build folder] [seconds]   (defaults: build, 10)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -41,3 +43,6 @@ wrk -t2 -c16 -d"${seconds}s" --latency -H "Cookie: $cookie" \
   "http://127.0.0.1:$port/kxserver/car?DevNum=100001&type=0&GMT=3"
 echo "== archive fetch (no session): 16 connections, ${seconds} s"
 wrk -t2 -c16 -d"${seconds}s" --latency "${answer##*|}"
+echo "== track, the stored icon mask repeated (file mode): 16 connections, ${seconds} s"
+wrk -t2 -c16 -d"${seconds}s" --latency -H "Cookie: $cookie" \
+  "http://127.0.0.1:$port/kxserver/car?DevNum=100001&type=1&BeginDate=05.03.2010_9:00&EndDate=06.03.2010_9:00&GMT=3&Icons=16"

@@ -146,6 +146,21 @@ class FileMode(RequestCodes, kml.MapDataTest):
         self.car(user, "DevNum=1234&type=1&BeginDate=&EndDate=&GMT=&Icons=16")
         self.assertEqual(users_ini_value(self.folder, "user", "Icons"), "4098")
 
+    def test_a_repeated_icon_mask_leaves_users_ini_alone(self):
+        user = self.signed_in("user", "u")
+        track = "DevNum=1234&type=1&BeginDate=05.03.2010_9:07&EndDate=06.03.2010_9:07&GMT=3&Icons="
+        self.answer_kml(user, track + "16")
+        # Users.ini is replaced by a new file on each write, so an unchanged inode means unwritten.
+        written = os.stat(self.folder.file("Users.ini")).st_ino
+        self.answer_kml(user, track + "16")
+        self.assertEqual(os.stat(self.folder.file("Users.ini")).st_ino, written)
+        self.answer_kml(user, track + "17")
+        self.assertNotEqual(os.stat(self.folder.file("Users.ini")).st_ino, written)
+        self.assertEqual(users_ini_value(self.folder, "user", "Icons"), "17")
+        # The guest's mask is compared with the file too: its first store writes.
+        self.car(self.guest(), track + "17")
+        self.assertEqual(users_ini_value(self.folder, "guest", "Icons"), "17")
+
     def test_groups(self):
         user = self.signed_in("user", "u")
         kml_bytes = self.answer_kml(user, "GroupFileName=0&GMT=0")

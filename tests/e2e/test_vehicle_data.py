@@ -161,6 +161,18 @@ class FileMode(RequestCodes, kml.MapDataTest):
         self.car(self.guest(), track + "17")
         self.assertEqual(users_ini_value(self.folder, "guest", "Icons"), "17")
 
+    def test_a_failed_icon_store_shows_the_last_position_with_code_3(self):
+        user = self.signed_in("user", "u")
+        track = "&type=1&BeginDate=05.03.2010_9:07&EndDate=06.03.2010_9:07&GMT=3&Icons=16"
+        self.assertEqual(self.car(user, "DevNum=4321" + track), "1")
+        # A folder in place of Users.ini makes every read and write of it fail.
+        os.remove(self.folder.file("Users.ini"))
+        os.mkdir(self.folder.file("Users.ini"))
+        self.assertEqual(self.car(user, "DevNum=4321" + track), "3")
+        placemarks = kml.placemarks(self.answer_kml(user, "DevNum=1234" + track))
+        # The last position, at the GMT read before the Icons.
+        self.assertEqual(placemarks[0][1], "03/06/10 02:30:00")
+
     def test_groups(self):
         user = self.signed_in("user", "u")
         kml_bytes = self.answer_kml(user, "GroupFileName=0&GMT=0")
